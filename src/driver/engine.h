@@ -1,0 +1,93 @@
+// Engine: the whole state of one run, threaded through every operation, so a
+// run can be embedded, tested and fuzzed in-process.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "driver/args.h"
+#include "input/reader.h"
+#include "macros/table.h"
+#include "output/writer.h"
+
+namespace quenfold {
+
+// One open input on the input stack.
+struct Input {
+  std::string name;
+  Reader* reader;                 // the shared standard-input reader, or `owned`
+  std::unique_ptr<Reader> owned;  // null for standard input
+  uint64_t line = 0;              // newlines read so far
+  uint64_t if_at_open = 0;        // id of the block on top when pushed, 0 for none
+  uint64_t id = 0;
+};
+
+// One open conditional block.
+struct IfState {
+  std::string text;  // the directive word that opened it, with a leading '!'
+  int skipping;      // 0 processing, 1 no branch taken yet, -1 a branch was taken
+  int nesting;       // blocks opened (and not yet closed) while skipping
+  uint64_t id;
+};
+
+// One open loop.
+struct LoopFrame {
+  std::string name;
+  uint64_t line;      // line count right after the @FOR line
+  uint64_t offset;    // reader position right after the @FOR line
+  uint64_t input_id;  // the input whose reader holds `offset`
+};
+
+// Positional parameters of a macro call: a window of Engine::params.
+struct Params {
+  size_t begin = 0;
+  size_t count = 0;
+};
+
+// Where a run reads standard input from and writes its streams to.
+struct EngineIo {
+  int stdin_fd = 0;
+  int stdout_fd = 1;
+  int stderr_fd = 2;
+  const std::string* stdin_data = nullptr;  // read instead of stdin_fd when set
+  std::string* stdout_sink = nullptr;       // collect output instead of stdout_fd
+  std::string* stderr_sink = nullptr;       // collect the error line instead
+};
+
+// Deepest nesting of expansions; beyond it the run ends with
+// "Macro expansion nested too deeply".
+constexpr int kMaxExpansionDepth = 1000;
+
+struct Engine {
+  explicit Engine(const EngineIo& io = EngineIo());
+
+  EngineIo io;
+  MacroTable macros;
+  std::vector<Input> inputs;  // back() is the current input
+  std::vector<IfState> ifs;   // back() is the innermost block
+  std::vector<LoopFrame> loops;
+  Writer out;
+  std::unique_ptr<Reader> stdin_reader;
+  bool quiet = false;
+  ArgList args;
+  std::vector<std::string> operands;
+
+  std::vector<std::string_view> params;  // arguments of the macro calls in progress
+  int depth = 0;                         // expansions in progress
+  uint64_t next_id = 1;
+  std::string line;  // the line buffer
+};
+
+// Runs quenfold with the given command line: start-up, then every input.
+// Returns the exit status; an error line goes to the error stream.
+int run(Engine& engine, int argc, const char* const* argv);
+
+// Start-up: predefined values, options, operands (no line is read).
+void start_up(Engine& engine, int argc, const char* const* argv);
+// Reads and processes every input, then makes the end-of-run checks.
+void main_loop(Engine& engine);
+
+}  // namespace quenfold

@@ -1,0 +1,48 @@
+#include "diag/diag.h"
+#include "driver/dispatch.h"
+#include "driver/engine.h"
+#include "input/inputs.h"
+#include "input/line_reader.h"
+#include "macros/macros.h"
+
+namespace quenfold {
+
+void main_loop(Engine& engine) {
+  std::string expanded;
+  while (!engine.inputs.empty()) {
+    int skipping = engine.ifs.empty() ? 0 : engine.ifs.back().skipping;
+    Input& input = engine.inputs.back();
+    if (!read_line(*input.reader, engine.line, &input.line)) {
+      close_input(engine);
+      continue;
+    }
+    const std::string& line = engine.line;
+    if (line.empty()) continue;
+    engine.macros.set_line(input.line);
+
+    // "!@..." is a directive too; "!text" and "!!text" are ordinary text
+    // without their first one or two '!'.
+    size_t start = line[0] == '!' ? 1 : 0;
+    if (start < line.size() && line[start] == '@') {
+      dispatch_directive(engine, start, skipping);
+      continue;
+    }
+    if (skipping != 0) continue;
+    if (start < line.size() && line[start] == '!') ++start;
+    std::string_view text = std::string_view(line).substr(start);
+    int failed;
+    if (text.find('$') == std::string_view::npos) {
+      failed = write_line(engine.out, text);  // nothing to expand
+    } else {
+      expanded.clear();
+      expand_into(engine, text, Params(), expanded);
+      failed = write_line(engine.out, expanded);
+    }
+    if (failed) die(engine, "Can't write to file");
+  }
+  if (!engine.loops.empty()) die(engine, "Missing @END");
+  if (!engine.ifs.empty()) die(engine, "Missing @ENDIF (%s)", engine.ifs.back().text.c_str());
+  if (!engine.out.flush()) die(engine, "Can't write to file");
+}
+
+}  // namespace quenfold

@@ -1,0 +1,121 @@
+#include <unistd.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+#include "diag/diag.h"
+#include "driver/engine.h"
+#include "input/inputs.h"
+#include "macros/macros.h"
+
+namespace quenfold {
+
+Engine::Engine(const EngineIo& io_) : io(io_), out(io_.stdout_fd, io_.stdout_sink) {
+  if (io.stdin_data != nullptr) {
+    stdin_reader = std::make_unique<Reader>(*io.stdin_data);
+  } else {
+    stdin_reader = std::make_unique<Reader>(io.stdin_fd, false);
+  }
+}
+
+void start_up(Engine& engine, int argc, const char* const* argv) {
+  init_macros(engine);
+  if (engine.args.init_args(argc, argv) < 0) die(engine, "Error initializing arguments");
+
+  // Every option is handled before any input is opened.
+  for (;;) {
+    int option = engine.args.get_option("D:i:qv");
+    if (option == 0) break;
+    std::string_view arg = engine.args.option_arg() ? engine.args.option_arg() : "";
+    switch (option) {
+      case 'D': {
+        size_t equals = arg.find('=');
+        std::string_view name = arg.substr(0, equals);
+        std::string_view value =
+            equals == std::string_view::npos ? std::string_view() : arg.substr(equals + 1);
+        define_macro(engine, name, value, true);
+        break;
+      }
+      case 'i':
+        engine.macros.predefined(kRowInclude).value = std::string(arg);
+        break;
+      case 'q':
+        engine.quiet = true;
+        break;
+      case 'v':
+        engine.quiet = false;
+        break;
+      case -1:
+        engine.operands.emplace_back(arg);
+        break;
+      default:
+        die(engine, "Unknown option");
+    }
+  }
+
+  // The last operand ends on top of the stack and is read first.
+  if (engine.operands.empty()) {
+    open_input(engine, "");
+  } else {
+    for (const std::string& operand : engine.operands) open_input(engine, operand);
+  }
+}
+
+namespace {
+
+void report(Engine& engine, const std::string& line) {
+  engine.out.flush();  // what was written before the error still goes out
+  std::string text = line;
+  text.push_back('\n');
+  if (engine.io.stderr_sink != nullptr) {
+    engine.io.stderr_sink->append(text);
+    return;
+  }
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = write(engine.io.stderr_fd, text.data() + done, text.size() - done);
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+}
+
+// The prefix of die, made without allocating, for when memory has run out.
+void report_exhaustion(Engine& engine) {
+  char line[512];
+  if (engine.inputs.empty()) {
+    std::snprintf(line, sizeof line, "quenfold: Out of memory\n");
+  } else {
+    const Input& top = engine.inputs.back();
+    std::snprintf(line, sizeof line, "quenfold: file %.300s line %" PRIu64 ": Out of memory\n",
+                  top.name.c_str(), top.line);
+  }
+  engine.out.flush();
+  if (engine.io.stderr_sink != nullptr) {
+    engine.io.stderr_sink->append(line);
+  } else {
+    ssize_t ignored = write(engine.io.stderr_fd, line, std::strlen(line));
+    (void)ignored;
+  }
+}
+
+}  // namespace
+
+int run(Engine& engine, int argc, const char* const* argv) {
+  try {
+    start_up(engine, argc, argv);
+    main_loop(engine);
+    return 0;
+  } catch (const Fatal& fatal) {
+    report(engine, fatal.line());
+  } catch (const std::bad_alloc&) {
+    report_exhaustion(engine);
+  } catch (const std::length_error&) {
+    report_exhaustion(engine);
+  }
+  return 1;
+}
+
+}  // namespace quenfold

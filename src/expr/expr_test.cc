@@ -1,0 +1,206 @@
+#include "expr/expr.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "diag/diag.h"
+
+namespace quenfold {
+namespace {
+
+// The line an evaluation ends the run with, or "<no error>".
+std::string fatal_line(std::string_view text) {
+  try {
+    eval_expr(text);
+  } catch (const Fatal& fatal) {
+    return fatal.line();
+  }
+  return "<no error>";
+}
+
+struct ValueCase {
+  const char* text;
+  int64_t value;
+};
+
+TEST(ExprTest, Values) {
+  const ValueCase cases[] = {
+      {"2 + 3 * 4", 14},
+      {"(2 + 3) * 4", 20},
+      {"(1+2)*3", 9},
+      {"10 - 2 - 3", 5},
+      {"7 / 2", 3},
+      {"-7 / 2", -3},
+      {"-7 % 2", -1},
+      {"7 % -2", 1},
+      {"2 * -3", -6},
+      {"1<=2", 1},
+      {"3--2", 5},
+      {"5", 5},
+      {"5 & 3", 1},
+      {"5 | 0", 1},
+      {"0 | 0", 0},
+      {"(4)", 4},
+      {"(4 | 0)", 1},
+      {"1 = 1 & 0", 0},
+      {"1 & 0 | 1", 1},
+      {"1 != 2", 1},
+      {"010", 8},
+      {"0x1F", 31},
+      {"-0x10", -16},
+      // Spacing decides what a '-' is.
+      {"3 - 2", 1},
+      {"(1 - 2)*3", -3},
+      // Comparison chains compare the 0 or 1 of the previous relation.
+      {"1 < 2 < 3", 1},
+      {"3 > 2 > 1", 0},
+      {"2 = 2 = 2", 0},
+      {"1 = 1 = 1", 1},
+      {"2>=2", 1},
+      {"1 >= 2", 0},
+      {"-1 < 0", 1},
+      {"5 & 3 & 0", 0},
+      {"5 & 3 & -1", 1},
+      {"0 | 0 | 7", 1},
+      {"0 | 0 | 0", 0},
+      {"0x1f + 0X10 + 017", 31 + 16 + 15},
+      // Any of the six white-space bytes separates words.
+      {"1\t+\n2\v*\f3\r ", 7},
+      {"  42  ", 42},
+      {"((((((7))))))", 7},
+      {"(1 | 0) + (2 & 3) + (4 = 4)", 3},
+  };
+  for (const ValueCase& c : cases) {
+    SCOPED_TRACE(c.text);
+    try {
+      EXPECT_EQ(eval_expr(c.text), c.value);
+    } catch (const Fatal& fatal) {
+      ADD_FAILURE() << "ended with: " << fatal.line();
+    }
+  }
+}
+
+struct ErrorCase {
+  std::string_view text;
+  const char* line;
+};
+
+TEST(ExprTest, Errors) {
+  const ErrorCase cases[] = {
+      {"3-2", "expr: Syntax error - token != EOI"},
+      {"3 -2", "expr: Syntax error - token != EOI"},
+      {"(1-2)*3", "expr: Syntax error - token != RP"},
+      {"-(2)", "expr: Syntax error - token != LP"},
+      {"- 2", "expr: Syntax error - token != LP"},
+      {"+2", "expr: Syntax error - token != LP"},
+      {"", "expr: Syntax error - token != LP"},
+      {" \t\n ", "expr: Syntax error - token != LP"},
+      {"(1", "expr: Syntax error - token != RP"},
+      {"1)", "expr: Syntax error - token != EOI"},
+      {"1 : 2", "expr: Syntax error - token != EOI"},
+      {":", "expr: Syntax error - token != LP"},
+      {"1 == 1", "expr: Syntax error - token != LP"},
+      {"08", "expr: Syntax error - token != EOI"},
+      {"1 2", "expr: Syntax error - token != EOI"},
+      {"1 +", "expr: Syntax error - token != LP"},
+      {"()", "expr: Syntax error - token != LP"},
+      // Two-character operators never span words.
+      {"1 < = 2", "expr: Syntax error - token != LP"},
+      {"1 ! = 2", "expr: Invalid operator !"},
+      {"2 x 3", "expr: Invalid operator x"},
+      {"2x3", "expr: Invalid operator x3"},
+      {"1 !2", "expr: Invalid operator !2"},
+      {"1 + a+b c", "expr: Invalid operator a+b"},
+      // 0x without hex digits converts the 0 only.
+      {"0xg", "expr: Invalid operator xg"},
+      // Only 0x and a leading 0 are prefixes.
+      {"0b1", "expr: Invalid operator b1"},
+      // Bytes of 0x80 and above are never white space.
+      {"1 \xa0+ 2", "expr: Invalid operator \xa0+"},
+      {"1 / 0", "expr: division by zero"},
+      {"1 % 0", "expr: division by zero"},
+      {"-2147483648 / 0", "expr: division by zero"},
+      {"1 / (2 - 2)", "expr: division by zero"},
+      // Every operand is evaluated, even when the result is already known.
+      {"0 & 1/0", "expr: division by zero"},
+      {"1 | 1/0", "expr: division by zero"},
+      {"0 * (1 / 0)", "expr: division by zero"},
+  };
+  for (const ErrorCase& c : cases) {
+    SCOPED_TRACE(std::string(c.text));
+    EXPECT_EQ(fatal_line(c.text), c.line);
+  }
+}
+
+TEST(ExprTest, WrapsAtThirtyTwoBits) {
+  const ValueCase cases[] = {
+      {"2147483647 + 1", INT32_MIN},
+      {"-2147483648 - 1", INT32_MAX},
+      {"65536 * 65536", 0},
+      {"65536 * 32768", INT32_MIN},
+      {"-2147483648 * -1", INT32_MIN},
+      {"4294967297", 1},
+      {"2147483648", INT32_MIN},
+      {"0x100000005 * 2", 10},
+      // strtol saturates before the low 32 bits are taken.
+      {"99999999999999999999999", -1},
+      {"-99999999999999999999999", 0},
+      // The quotient that does not fit wraps; the remainder is 0.
+      {"-2147483648 / -1", INT32_MIN},
+      {"-2147483648 % -1", 0},
+      {"7 / -1", -7},
+      {"7 % -1", 0},
+      {"-2147483648 / 2", -1073741824},
+      {"-2147483648 % 3", -2},
+  };
+  for (const ValueCase& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(eval_expr(c.text), c.value);
+  }
+}
+
+TEST(ExprTest, SaturatedNumberLeavesErrnoAlone) {
+  errno = 0;
+  EXPECT_EQ(eval_expr("99999999999999999999999 + 0"), -1);
+  EXPECT_EQ(errno, 0);
+}
+
+std::string nested(int depth, const char* inner) {
+  return std::string(depth, '(') + inner + std::string(depth, ')');
+}
+
+TEST(ExprTest, Nesting) {
+  EXPECT_EQ(eval_expr(nested(100, "1 + 2")), 3);
+  EXPECT_EQ(eval_expr(nested(kMaxExprNesting, "-5")), -5);
+  // Depth counts open parentheses, not parentheses seen.
+  std::string siblings;
+  for (int i = 0; i < 2 * kMaxExprNesting; ++i) siblings += "(1) + ";
+  siblings += "0";
+  EXPECT_EQ(eval_expr(siblings), 2 * kMaxExprNesting);
+
+  EXPECT_EQ(fatal_line(nested(kMaxExprNesting + 1, "1")), "expr: Expression nested too deeply");
+  EXPECT_EQ(fatal_line(std::string(100000, '(')), "expr: Expression nested too deeply");
+}
+
+TEST(ExprTest, TextEndsAtFirstNul) {
+  EXPECT_EQ(eval_expr(std::string_view("1 + 2\0 x", 8)), 3);
+  EXPECT_EQ(eval_expr(std::string_view("12\0x", 4)), 12);
+}
+
+TEST(ExprTest, LongText) {
+  // Longer than any inline copy; the last number ends at the end of the text.
+  std::string text = "1";
+  for (int i = 0; i < 999; ++i) text += " + 1";
+  EXPECT_EQ(eval_expr(text), 1000);
+  std::string long_number = "0 + " + std::string(300, '0') + "17";
+  EXPECT_EQ(eval_expr(long_number), 15);  // octal 17
+  std::string bad = std::string(400, ' ') + "1 ?" + std::string(300, 'z');
+  EXPECT_EQ(fatal_line(bad), "expr: Invalid operator ?" + std::string(300, 'z'));
+}
+
+}  // namespace
+}  // namespace quenfold

@@ -1,0 +1,29 @@
+#include "input/inputs.h"
+
+#include "diag/diag.h"
+
+namespace quenfold {
+
+void push_input(Engine& engine, std::string name, std::unique_ptr<Reader> owned) {
+  Input input;
+  input.name = std::move(name);
+  input.reader = owned ? owned.get() : engine.stdin_reader.get();
+  input.owned = std::move(owned);
+  input.if_at_open = engine.ifs.empty() ? 0 : engine.ifs.back().id;
+  input.id = engine.next_id++;
+  engine.inputs.push_back(std::move(input));
+}
+
+void close_input(Engine& engine) {
+  if (engine.inputs.empty()) die(engine, "Closing unopened file");
+  Input& top = engine.inputs.back();
+  uint64_t if_top = engine.ifs.empty() ? 0 : engine.ifs.back().id;
+  if (if_top != top.if_at_open) {
+    die(engine, "Missing @ENDIF (%s)", engine.ifs.empty() ? "(null)" : engine.ifs.back().text.c_str());
+  }
+  // Standard input is never closed: it is shared by every push of it.
+  engine.macros.predefined(kRowFile).value = std::move(top.name);
+  engine.inputs.pop_back();
+}
+
+}  // namespace quenfold

@@ -1,0 +1,25 @@
+// read_line: turns the bytes of an input into logical lines. Joins lines
+// continued by a backslash, drops comments, blank lines and surrounding white
+// space, counts physical lines, and stores escaped characters as marker pairs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "input/reader.h"
+
+namespace quenfold {
+
+// The marker byte that begins a pair. 0xFF never occurs in UTF-8 text.
+constexpr unsigned char kMarker = 0xFF;
+
+// True for the six white-space bytes of the C locale.
+inline bool is_space(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+inline bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+// Reads the next logical line into `line`. Returns false at the end of input
+// (line left empty). `line_count`, when not null, gains one for every newline
+// taken from the input. The line holds no NUL byte: a stored NUL ends it.
+bool read_line(Reader& reader, std::string& line, uint64_t* line_count);
+
+}  // namespace quenfold

@@ -1,0 +1,141 @@
+#include "input/line_reader.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+namespace quenfold {
+namespace {
+
+struct Read {
+  std::vector<std::string> lines;
+  uint64_t count = 0;
+};
+
+Read read_all(const std::string& input) {
+  Reader reader(input);
+  Read r;
+  std::string line;
+  while (read_line(reader, line, &r.count)) r.lines.push_back(line);
+  // The end stays the end.
+  EXPECT_FALSE(read_line(reader, line, &r.count));
+  return r;
+}
+
+const std::string M = "\xFF";  // marker byte
+
+TEST(ReadLine, LogicalLines) {
+  struct Case {
+    const char* name;
+    std::string input;
+    std::vector<std::string> lines;
+    uint64_t count;
+  };
+  const std::vector<Case> cases = {
+      {"trims both ends", "  abc  \n", {"abc"}, 1},
+      {"comment after text", "a # note\n", {"a"}, 1},
+      {"blank and comment lines", "\n\n  \n#c\nx\n", {"x"}, 5},
+      {"continuation keeps inner space", "a\\\n  b\n", {"a   b"}, 2},
+      {"continuation ends a comment", "a #c \\\n d\n", {"a   d"}, 2},
+      {"number sign inside quotes", "\"a#b\"\n", {"\"a"}, 1},
+      {"escaped dollar", "\\$\n", {M + "\xA4"}, 1},
+      {"escaped number sign begins no comment", "\\#x\n", {M + "\xA3" "x"}, 1},
+      {"double backslash then dollar", "\\\\$\n", {"\\\\$"}, 1},
+      {"backslash n and t kept", "\\n\\t\n", {"\\n\\t"}, 1},
+      {"final backslash without newline", "abc\\", {"abc\\"}, 0},
+      {"last line keeps trailing space", "abcd  ", {"abcd  "}, 0},
+      {"CR LF", "a\r\n", {"a"}, 1},
+      {"backslash space newline", "x\\ \n", {"x\\"}, 1},
+      {"continuation then end", "\\\n", {}, 1},
+      {"NUL ends the visible line", std::string("ab\0cd\n", 6), {"ab"}, 1},
+      {"NUL first gives an empty line", std::string("\0x\ny\n", 5), {"", "y"}, 2},
+      {"backslash NUL", std::string("a\\\0b\n", 5), {"a\\"}, 1},
+      {"raw 0xFF doubled", "a\xFF" "b\n", {"a" + M + M + "b"}, 1},
+      {"backslash 0xFF", "\\\xFF\n", {"\\" + M + M}, 1},
+      {"UTF-8 passes as it is", "\xE0\xA4\x95 \xE2\x82\xAC\n", {"\xE0\xA4\x95 \xE2\x82\xAC"}, 1},
+      {"all escapable characters", "\\!\\\"\\#\\$\\%\\&\\'\\(\\)\\,\\@\\|\\~\n",
+       {M + "\xA1" + M + "\xA2" + M + "\xA3" + M + "\xA4" + M + "\xA5" + M + "\xA6" + M + "\xA7" + M +
+        "\xA8" + M + "\xA9" + M + "\xAC" + M + "\xC0" + M + "\xFC" + M + "\xFE"},
+       1},
+      {"escape inside a comment is dropped", "a #\\$b\nc\n", {"a", "c"}, 2},
+      {"backslash colon kept", "\\:\n", {"\\:"}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Read r = read_all(c.input);
+    EXPECT_EQ(r.lines, c.lines);
+    EXPECT_EQ(r.count, c.count);
+  }
+}
+
+TEST(ReadLine, LongLineAcrossRefills) {
+  std::string big(10 * 1024 * 1024, 'x');
+  Read r = read_all("  " + big + "  \nnext\n");
+  ASSERT_EQ(r.lines.size(), 2u);
+  EXPECT_EQ(r.lines[0], big);
+  EXPECT_EQ(r.lines[1], "next");
+}
+
+TEST(ReadLine, NoCountWhenNull) {
+  Reader reader(std::string("a\nb\n"));
+  std::string line;
+  ASSERT_TRUE(read_line(reader, line, nullptr));
+  EXPECT_EQ(line, "a");
+}
+
+TEST(Reader, HeldPositionCanBeReturnedToOnAPipe) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "line " + std::to_string(i) + "\n";
+  // Write from a child so that the pipe never fills up against us.
+  pid_t child = fork();
+  if (child == 0) {
+    close(fds[0]);
+    size_t done = 0;
+    while (done < text.size()) done += static_cast<size_t>(write(fds[1], text.data() + done, text.size() - done));
+    _exit(0);
+  }
+  close(fds[1]);
+  Reader reader(fds[0], true);
+  std::string line;
+  ASSERT_TRUE(read_line(reader, line, nullptr));
+  uint64_t mark = reader.tell();
+  reader.hold(mark);
+  std::vector<std::string> first;
+  while (read_line(reader, line, nullptr)) first.push_back(line);
+  ASSERT_EQ(first.size(), 19999u);
+  ASSERT_TRUE(reader.seek(mark));
+  std::vector<std::string> again;
+  while (read_line(reader, line, nullptr)) again.push_back(line);
+  EXPECT_EQ(first, again);
+  reader.release(mark);
+  int status;
+  waitpid(child, &status, 0);
+}
+
+TEST(Reader, UnheldPositionOfAPipeIsGone) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  std::string text(200000, 'a');
+  pid_t child = fork();
+  if (child == 0) {
+    close(fds[0]);
+    size_t done = 0;
+    while (done < text.size()) done += static_cast<size_t>(write(fds[1], text.data() + done, text.size() - done));
+    _exit(0);
+  }
+  close(fds[1]);
+  Reader reader(fds[0], true);
+  while (reader.get() >= 0) {
+  }
+  EXPECT_FALSE(reader.seek(0));
+  int status;
+  waitpid(child, &status, 0);
+}
+
+}  // namespace
+}  // namespace quenfold

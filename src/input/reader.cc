@@ -1,0 +1,98 @@
+#include "input/reader.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace quenfold {
+
+namespace {
+constexpr size_t kFirstBlock = 64 * 1024;
+}
+
+Reader::Reader(int fd, bool owns_fd) : fd_(fd), owns_fd_(owns_fd) {
+  struct stat st;
+  if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    off_t at = lseek(fd, 0, SEEK_CUR);
+    if (at >= 0) {
+      seekable_ = true;
+      origin_ = at;
+    }
+  }
+}
+
+Reader::Reader(std::string data) : eof_(true) {
+  cap_ = data.size();
+  if (cap_ != 0) {
+    buf_ = static_cast<char*>(std::malloc(cap_));
+    if (buf_ == nullptr) throw std::bad_alloc();
+    std::memcpy(buf_, data.data(), cap_);
+  }
+  end_ = cap_;
+}
+
+Reader::~Reader() {
+  std::free(buf_);
+  if (owns_fd_ && fd_ >= 0) close(fd_);
+}
+
+bool Reader::fill() {
+  if (eof_) return false;
+  // Drop what no held position needs any more.
+  uint64_t keep = tell();
+  for (uint64_t h : holds_) keep = std::min(keep, h);
+  if (keep < base_) keep = base_;
+  size_t drop = static_cast<size_t>(keep - base_);
+  if (drop != 0) {
+    std::memmove(buf_, buf_ + drop, end_ - drop);
+    end_ -= drop;
+    pos_ -= drop;
+    base_ = keep;
+  }
+  if (end_ == cap_) {
+    size_t cap = cap_ == 0 ? kFirstBlock : cap_ * 2;
+    char* grown = static_cast<char*>(std::realloc(buf_, cap));
+    if (grown == nullptr) throw std::bad_alloc();
+    buf_ = grown;
+    cap_ = cap;
+  }
+  for (;;) {
+    ssize_t n = read(fd_, buf_ + end_, cap_ - end_);
+    if (n > 0) {
+      end_ += static_cast<size_t>(n);
+      return true;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    eof_ = true;  // a read error ends the input like its end does
+    return false;
+  }
+}
+
+bool Reader::seek(uint64_t offset) {
+  if (offset >= base_ && offset - base_ <= end_) {
+    pos_ = static_cast<size_t>(offset - base_);
+    return true;
+  }
+  if (!seekable_) return false;
+  if (lseek(fd_, static_cast<off_t>(origin_ + static_cast<int64_t>(offset)), SEEK_SET) < 0) {
+    return false;
+  }
+  base_ = offset;
+  pos_ = end_ = 0;
+  eof_ = false;
+  return true;
+}
+
+void Reader::hold(uint64_t offset) { holds_.push_back(offset); }
+
+void Reader::release(uint64_t offset) {
+  auto it = std::find(holds_.begin(), holds_.end(), offset);
+  if (it != holds_.end()) holds_.erase(it);
+}
+
+}  // namespace quenfold

@@ -1,0 +1,99 @@
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "input/inputs.h"
+#include "input/line_reader.h"
+
+namespace quenfold {
+
+namespace {
+
+constexpr size_t kMaxSocketText = 1024;
+
+bool dotted_digits(const std::string& host) {
+  for (char c : host) {
+    if (!is_digit(static_cast<unsigned char>(c)) && c != '.') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int open_socket(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && is_space(static_cast<unsigned char>(text[i]))) ++i;
+  text.remove_prefix(i);
+  if (text.size() > kMaxSocketText) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  std::string work(text);
+  size_t cut = 0;
+  while (cut < work.size() && !is_space(static_cast<unsigned char>(work[cut]))) ++cut;
+  work.resize(cut);
+  size_t colon = work.find(':');
+  if (colon == std::string::npos) {
+    errno = EINVAL;
+    return -1;
+  }
+  std::string host = work.substr(0, colon);
+  std::string port = work.substr(colon + 1);
+  if (host.empty()) host = "localhost";
+  if (port.empty()) port = "unknown";
+
+  sockaddr_in address;
+  std::memset(&address, 0, sizeof address);
+  address.sin_family = AF_INET;
+  if (dotted_digits(host)) {
+    // A malformed dotted address yields all ones, as the classic conversion does.
+    in_addr converted;
+    address.sin_addr.s_addr = inet_aton(host.c_str(), &converted) ? converted.s_addr : INADDR_NONE;
+  } else {
+    addrinfo hints;
+    std::memset(&hints, 0, sizeof hints);
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return -1;
+    address.sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+    freeaddrinfo(found);
+  }
+
+  if (is_digit(static_cast<unsigned char>(port[0]))) {
+    long number = std::strtol(port.c_str(), nullptr, 0);
+    address.sin_port = htons(static_cast<uint16_t>(number & 0xFFFF));
+  } else {
+    servent entry;
+    servent* service = nullptr;
+    char scratch[1024];
+    if (getservbyname_r(port.c_str(), "tcp", &entry, scratch, sizeof scratch, &service) != 0 ||
+        service == nullptr) {
+      return -1;
+    }
+    address.sin_port = static_cast<in_port_t>(service->s_port);
+  }
+
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  int rc;
+  do {
+    rc = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  } while (rc != 0 && errno == EINTR);
+  if (rc != 0) {
+    int err = errno;
+    close(fd);
+    errno = err;
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace quenfold

@@ -1,0 +1,133 @@
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "diag/diag.h"
+#include "driver/dispatch.h"
+#include "input/line_reader.h"
+#include "macros/macros.h"
+
+namespace quenfold {
+
+void init_macros(Engine& engine) {
+  MacroTable& t = engine.macros;
+  t.predefined(kRowPid).value = format_string("%ld", static_cast<long>(getpid()));
+
+  const char* user = std::getenv("USER");
+  if (user == nullptr) user = std::getenv("LOGNAME");
+  if (user == nullptr) user = getlogin();
+  t.predefined(kRowUser).value = user ? user : "";
+
+  std::time_t now = std::time(nullptr);
+  char text[24];
+  if (const std::tm* local = std::localtime(&now)) {
+    if (std::strftime(text, sizeof text, "%a %b %e %Y", local) != 0) t.predefined(kRowDate).value = text;
+    if (std::strftime(text, sizeof text, "%T", local) != 0) t.predefined(kRowTime).value = text;
+  }
+}
+
+Macro* find_macro(Engine& engine, std::string_view name) { return engine.macros.find(name); }
+
+void define_macro(Engine& engine, std::string_view name, std::string_view value, bool check) {
+  if (name.empty()) die(engine, "Macro needs a name");
+  if (check && engine.macros.contains(name)) {
+    die(engine, "Macro %s already defined", std::string(name).c_str());
+  }
+  engine.macros.append(name, value);
+}
+
+void undefine_macro(Engine& engine, std::string_view name) {
+  Macro* macro = engine.macros.find(name);
+  if (macro == nullptr) return;
+  if (!macro->user_defined) die(engine, "Can't delete predefined macro %s", std::string(name).c_str());
+  engine.macros.remove_first(name);
+}
+
+namespace {
+
+// The first entry of `name`, which @REDEFINE and @EXTEND may change.
+Macro& changeable(Engine& engine, std::string_view name) {
+  Macro* macro = engine.macros.find(name);
+  if (macro == nullptr) die(engine, "Macro %s not found", std::string(name).c_str());
+  if (!macro->user_defined) die(engine, "Can't modify macro %s", std::string(name).c_str());
+  return *macro;
+}
+
+}  // namespace
+
+void define_directive(Engine& engine, int code, std::string_view raw) {
+  SplitWord cut = split_word(raw);
+  std::string_view name = cut.word;
+  std::string_view value = cut.has_rest ? cut.rest : std::string_view();
+  switch (code) {
+    case kDefine:
+      define_macro(engine, name, value, true);
+      break;
+    case kDefault:
+      if (engine.macros.find(name) == nullptr) define_macro(engine, name, value, true);
+      break;
+    case kGetenv: {
+      const char* text = std::getenv(std::string(name).c_str());
+      if (text != nullptr) {
+        define_macro(engine, name, text, true);
+      } else if (cut.has_rest) {
+        define_macro(engine, name, value, true);
+      }
+      break;
+    }
+    case kReadline: {
+      std::string line;
+      if (read_line(*engine.stdin_reader, line, nullptr) && !line.empty()) {
+        define_macro(engine, name, line, true);
+      } else {
+        define_macro(engine, name, value, true);
+      }
+      break;
+    }
+    case kRedefine:
+      changeable(engine, name).value = std::string(value);
+      break;
+    case kExtend: {
+      Macro& macro = changeable(engine, name);
+      // The old part is frozen now; the appended text stays unexpanded.
+      std::string extended = expand_macros(engine, macro.value);
+      extended.push_back(' ');
+      extended.append(value);
+      macro.value = std::move(extended);
+      break;
+    }
+    case kUndef:
+      undefine_macro(engine, name);
+      break;
+    default:
+      break;
+  }
+}
+
+void show_directive(Engine& engine) {
+  for (Macro& macro : engine.macros.entries()) {
+    engine.out.put('[');
+    engine.out.put(macro.name);
+    engine.out.put("] = [");
+    engine.out.put(engine.macros.value(macro));
+    engine.out.put("]\n");
+  }
+}
+
+void clear_directive(Engine& engine, std::string_view expanded) {
+  MacroTable& t = engine.macros;
+  if (expanded.empty()) {
+    t.cut_after(t.row_iter(kRowOs));
+    return;
+  }
+  std::string_view name = split_word(expanded).word;
+  MacroTable::Iter cut = t.find_iter(name);
+  if (cut == t.end()) die(engine, "Macro %s not found", std::string(name).c_str());
+  for (auto next = std::next(cut); next != t.end() && next->name == name; ++next) cut = next;
+  if (!cut->user_defined) die(engine, "Can't clear from predefined macro %s", std::string(name).c_str());
+  t.cut_after(cut);
+}
+
+}  // namespace quenfold

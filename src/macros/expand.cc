@@ -1,0 +1,137 @@
+#include <cstdlib>
+#include <cstring>
+
+#include "diag/diag.h"
+#include "input/line_reader.h"
+#include "macros/macros.h"
+
+namespace quenfold {
+
+namespace {
+
+std::string_view skip_space(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size() && is_space(static_cast<unsigned char>(s[i]))) ++i;
+  return s.substr(i);
+}
+
+// $(N) and $(N:default): the parameter at index N, else the default.
+void expand_positional(Engine& engine, std::string_view ref, Params params, std::string& out) {
+  size_t colon = ref.find(':');
+  std::string index_text(ref.substr(0, colon));
+  // strtol with base 0, then the low 32 bits as an unsigned count.
+  uint32_t index = static_cast<uint32_t>(std::strtol(index_text.c_str(), nullptr, 0));
+  if (index < params.count) {
+    out.append(engine.params[params.begin + index]);
+  } else if (colon != std::string_view::npos) {
+    out.append(skip_space(ref.substr(colon + 1)));
+  }
+}
+
+// name or name:arg,arg,...: the macro's value expanded with the arguments.
+void expand_call(Engine& engine, std::string_view ref, std::string& out) {
+  size_t colon = ref.find(':');
+  std::string_view name = ref.substr(0, colon);
+  Macro* macro = engine.macros.find(name);
+  if (macro == nullptr) die(engine, "Macro %s not defined", std::string(name).c_str());
+
+  Params call;
+  size_t mark = engine.params.size();
+  if (colon != std::string_view::npos) {
+    std::string_view rest = ref.substr(colon + 1);
+    for (;;) {
+      size_t comma = rest.find(',');
+      engine.params.push_back(skip_space(rest.substr(0, comma)));
+      if (comma == std::string_view::npos) break;
+      rest.remove_prefix(comma + 1);
+    }
+    call.begin = mark;
+    call.count = engine.params.size() - mark;
+  }
+  const std::string& value = engine.macros.value(*macro);
+  if (!value.empty()) expand_into(engine, value, call, out);
+  engine.params.resize(mark);
+}
+
+// Resolves one reference whose text, as read after the '$', is `raw`.
+void resolve(Engine& engine, std::string_view raw, Params params, std::string& out) {
+  std::string expanded;
+  std::string_view ref = raw;
+  if (raw.find('$') != std::string_view::npos) {
+    expand_into(engine, raw, params, expanded);
+    ref = expanded;
+  }
+  if (!ref.empty() && is_digit(static_cast<unsigned char>(ref[0]))) {
+    expand_positional(engine, ref, params, out);
+  } else if (ref.empty() || ref[0] == '@' || ref[0] == '=' || ref[0] == '%' || ref[0] == '?') {
+    expand_special(engine, ref, params, out);
+  } else {
+    expand_call(engine, ref, out);
+  }
+}
+
+struct DepthGuard {
+  Engine& engine;
+  ~DepthGuard() { --engine.depth; }
+};
+
+}  // namespace
+
+void expand_into(Engine& engine, std::string_view text, Params params, std::string& out) {
+  if (engine.depth >= kMaxExpansionDepth) die(engine, "Macro expansion nested too deeply");
+  ++engine.depth;
+  DepthGuard guard{engine};
+
+  const char* p = text.data();
+  const char* end = p + text.size();
+  while (p != end) {
+    const char* q = p;
+    while (q != end && *q != '$' && *q != '\'' && *q != '"') ++q;
+    out.append(p, q);
+    if (q == end) break;
+    char c = *q;
+    p = q + 1;
+    if (c != '$') {
+      // Quoted text is copied, quotes included, up to the matching quote.
+      const char* close = static_cast<const char*>(std::memchr(p, c, static_cast<size_t>(end - p)));
+      const char* stop = close ? close + 1 : end;
+      out.push_back(c);
+      out.append(p, stop);
+      p = stop;
+      continue;
+    }
+    std::string_view ref;
+    if (p == end) {
+      // A '$' at the end: an empty reference.
+    } else if (*p != '(') {
+      ref = std::string_view(p, 1);
+      ++p;
+    } else {
+      ++p;
+      if (p == end) die(engine, "Missing close paren for macro '%s'", "");
+      const char* start = p++;  // the first character is taken whatever it is
+      int nesting = 1;
+      for (;; ++p) {
+        if (p == end) {
+          die(engine, "Missing close paren for macro '%s'", std::string(start, end).c_str());
+        }
+        if (*p == ')') {
+          if (--nesting == 0) break;
+        } else if (*p == '(') {
+          ++nesting;
+        }
+      }
+      ref = std::string_view(start, static_cast<size_t>(p - start));
+      ++p;
+    }
+    resolve(engine, ref, params, out);
+  }
+}
+
+std::string expand_macros(Engine& engine, std::string_view text, Params params) {
+  std::string out;
+  expand_into(engine, text, params, out);
+  return out;
+}
+
+}  // namespace quenfold

@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "diag/diag.h"
+#include "driver/engine.h"
+#include "macros/macros.h"
+
+namespace quenfold {
+namespace {
+
+using Defs = std::vector<std::pair<std::string, std::string>>;
+
+// Expands `text` after defining `defs`; an error comes back as its line.
+std::string expand(const Defs& defs, const std::string& text) {
+  Engine e;
+  for (const auto& [name, value] : defs) define_macro(e, name, value, true);
+  try {
+    return expand_macros(e, text);
+  } catch (const Fatal& fatal) {
+    return "ERROR " + fatal.line();
+  }
+}
+
+TEST(Expand, References) {
+  struct Case {
+    Defs defs;
+    std::string text;
+    std::string out;
+  };
+  const Defs x1 = {{"x", "1"}};
+  const Defs m = {{"m", "[$(0)|$(1)]"}};
+  const std::vector<Case> cases = {
+      {{}, "", ""},
+      {{}, "plain text", "plain text"},
+      {x1, "$x", "1"},
+      {x1, "$xy", "1y"},
+      {x1, "$(x)y", "1y"},
+      {x1, "a'$x'b", "a'$x'b"},
+      {x1, "a\"$x\"b", "a\"$x\"b"},
+      {x1, "\"it's $x\"", "\"it's $x\""},
+      {x1, "'open $x", "'open $x"},
+      {x1, "'a' $x", "'a' 1"},
+      {m, "$(m:a, b)", "[a|b]"},
+      {m, "$(m: a ,b)", "[a |b]"},
+      {m, "$(m)", "[|]"},
+      {{{"d", "$(0:none)"}}, "$(d)", "none"},
+      {{{"d", "$(0:none)"}}, "$(d:x)", "x"},
+      {{{"d", "$(0:none)"}}, "$(d:)", ""},
+      {{}, "$(0)", ""},
+      {{}, "$(0:  z)", "z"},
+      {{{"p", "$(1) $1 $(2:r) $(08) $(0x1:h)"}}, "$(p:p,q)", "q q r p q"},
+      {{{"n", "x"}, {"x", "1"}}, "$($(n))", "1"},
+      {{{"m", "[$(0)]"}}, "$(m:a\xFF\xAC" "b)", "[a\xFF\xAC" "b]"},
+      {{{"m", "[$(0)]"}}, "$(m:'a,b')", "['a]"},
+      {{{"e", ""}}, "<$(e)>", "<>"},
+      {{{"m", "$(0)"}}, "$(m)", ""},
+      {{{"a", "$(b:$(0))"}, {"b", "<$(0)>"}}, "$(a:z)", "<z>"},
+      {{{"f", "$(1)"}}, "$(f:a,b,)", "b"},
+      {{{"f", "[$(2)]"}}, "$(f:a,b,)", "[]"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(expand(c.defs, c.text), c.out);
+  }
+}
+
+TEST(Expand, SpecialForms) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"$(%:1 3 5)", "1 3 5"},
+      {"$(%:1-5)", "1 2 3 4 5"},
+      {"$(%:-3)", "1 2 3"},
+      {"$(%:2-4 8-9)", "2 3 4 8 9"},
+      {"$(%:5-3)", "5"},
+      {"$(%:3 1-4)", "3 1 2 3 4"},
+      {"$(%:0x10-0x12)", "16 17 18"},
+      {"$(%:)", ""},
+      {"$(%:99999999999999999999)", "9223372036854775807"},
+      {"$(=:2+3)", "5"},
+      {"$(=:2 + 3 * 4)", "14"},
+      {"$(?:x:yes:no)", "yes"},
+      {"$(?::yes:no)", "no"},
+      {"$(?: :yes:no)", "no"},
+      {"$(?:0:yes:no)", "yes"},
+      {"$(?:x: yes:no)", " yes"},
+      {"$(?::yes: no)", "no"},
+      {"$(?::b:c:d)", "c:d"},
+      {"$(@:hello)", "5"},
+      {"$(@:  hi)", "2"},
+      {"$(@:)", "0"},
+      {"$(@:\xFF\xA4)", "2"},
+  };
+  for (const auto& [text, out] : cases) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(expand({}, text), out);
+  }
+  EXPECT_EQ(expand({{"m", "$(%:1-$(0))"}}, "$(m:4)"), "1 2 3 4");
+  std::string seq = expand({}, "$(%:1-2049)");
+  EXPECT_EQ(seq.substr(seq.size() - 5), " 2049");
+}
+
+TEST(Expand, Errors) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"$(x", "quenfold: Missing close paren for macro 'x'"},
+      {"$(", "quenfold: Missing close paren for macro ''"},
+      {"$()", "quenfold: Missing close paren for macro ')'"},
+      {"$())", "quenfold: Macro ) not defined"},
+      {"$(nosuch)", "quenfold: Macro nosuch not defined"},
+      {"$( x)", "quenfold: Macro  x not defined"},
+      {"$$", "quenfold: Invalid special macro ''"},
+      {"a $", "quenfold: Invalid special macro ''"},
+      {"$(=1)", "quenfold: Invalid special macro '=1'"},
+      {"$(@)", "quenfold: Invalid special macro '@'"},
+      {"$(%:1-2050)", "quenfold: Sequence too long"},
+      {"$(%:1,2)", "quenfold: Sequence too long"},
+      {"$(?:a:b)", "quenfold: Invalid macro usage for '?' - '$(?:<expr1>:<expr2>:<expr3>)'"},
+      {"$(=:1/0)", "expr: division by zero"},
+  };
+  for (const auto& [text, line] : cases) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(expand({}, text), "ERROR " + line);
+  }
+}
+
+TEST(Expand, RecursionEndsWithAMessage) {
+  EXPECT_EQ(expand({{"a", "$(a)"}}, "$(a)"), "ERROR quenfold: Macro expansion nested too deeply");
+  EXPECT_EQ(expand({{"a", "$(b)"}, {"b", "x$(a)"}}, "$(a)"),
+            "ERROR quenfold: Macro expansion nested too deeply");
+}
+
+TEST(Expand, FiveHundredLevelsOfNesting) {
+  Defs defs;
+  for (int i = 0; i < 500; ++i) defs.push_back({"m" + std::to_string(i), "$(m" + std::to_string(i + 1) + ")"});
+  defs.push_back({"m500", "deep"});
+  EXPECT_EQ(expand(defs, "$(m0)"), "deep");
+
+  std::string nested = "x";
+  for (int i = 0; i < 500; ++i) nested = "$(" + nested + ")";  // $($(...$(x)...))
+  EXPECT_EQ(expand({{"x", "x"}}, nested), "x");
+}
+
+TEST(Expand, LongValuesGrowLinearly) {
+  std::string big(1 << 20, 'a');
+  EXPECT_EQ(expand({{"big", big}}, "$(big)$(big)").size(), 2u << 20);
+  std::string arg(1 << 20, 'b');
+  EXPECT_EQ(expand({{"id", "$(0)"}}, "$(id:" + arg + ")"), arg);
+}
+
+}  // namespace
+}  // namespace quenfold

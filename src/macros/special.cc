@@ -1,0 +1,107 @@
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+
+#include "diag/diag.h"
+#include "expr/expr.h"
+#include "input/line_reader.h"
+#include "macros/macros.h"
+
+namespace quenfold {
+
+namespace {
+
+// Most numbers one sequence may hold.
+constexpr int kMaxSequence = 2049;
+
+void append_long(std::string& out, long value) {
+  char digits[24];
+  int n = std::snprintf(digits, sizeof digits, "%ld", value);
+  out.append(digits, static_cast<size_t>(n));
+}
+
+// $(%:...): numbers and ranges separated by white space.
+void number_sequence(Engine& engine, const char* s, std::string& out) {
+  long last = 0;
+  int count = 0;
+  auto produce = [&](long value) {
+    if (count == kMaxSequence) die(engine, "Sequence too long");
+    if (count != 0) out.push_back(' ');
+    append_long(out, value);
+    ++count;
+    last = value;
+  };
+  while (*s != '\0') {
+    if (is_space(static_cast<unsigned char>(*s))) {
+      ++s;
+    } else if (*s == '-') {
+      char* after;
+      long to = std::strtol(s + 1, &after, 0);
+      s = after;
+      if (to > last) {
+        for (long k = last + 1;; ++k) {
+          produce(k);
+          if (k == to) break;
+        }
+      }
+    } else {
+      // Where nothing can be read the position stays, so the same character
+      // produces a 0 each time until the limit is reached.
+      char* after;
+      long value = std::strtol(s, &after, 0);
+      produce(value);
+      s = after;
+    }
+  }
+}
+
+// $(?:test:first:second): the first branch when the test is not empty.
+void choice(Engine& engine, std::string_view body, std::string& out) {
+  size_t first_colon = body.find(':');
+  size_t second_colon =
+      first_colon == std::string_view::npos ? first_colon : body.find(':', first_colon + 1);
+  if (second_colon == std::string_view::npos) {
+    die(engine, "%s", "Invalid macro usage for '?' - '$(?:<expr1>:<expr2>:<expr3>)'");
+  }
+  std::string_view test = body.substr(0, first_colon);
+  if (!test.empty()) {
+    out.append(body.substr(first_colon + 1, second_colon - first_colon - 1));
+    return;
+  }
+  std::string_view second = body.substr(second_colon + 1);
+  size_t i = 0;
+  while (i < second.size() && is_space(static_cast<unsigned char>(second[i]))) ++i;
+  out.append(second.substr(i));
+}
+
+}  // namespace
+
+void expand_special(Engine& engine, std::string_view ref, Params params, std::string& out) {
+  if (ref.size() < 2 || ref[1] != ':') {
+    die(engine, "Invalid special macro '%s'", std::string(ref).c_str());
+  }
+  std::string text = expand_macros(engine, ref.substr(2), params);
+  size_t skip = 0;
+  while (skip < text.size() && is_space(static_cast<unsigned char>(text[skip]))) ++skip;
+  std::string_view body(text.data() + skip, text.size() - skip);
+
+  switch (ref[0]) {
+    case '%':
+      number_sequence(engine, text.c_str() + skip, out);
+      break;
+    case '=':
+      append_long(out, static_cast<long>(eval_expr(body)));
+      break;
+    case '?':
+      choice(engine, body, out);
+      break;
+    default: {  // '@'
+      char digits[24];
+      int n = std::snprintf(digits, sizeof digits, "%zu", body.size());
+      out.append(digits, static_cast<size_t>(n));
+      break;
+    }
+  }
+}
+
+}  // namespace quenfold

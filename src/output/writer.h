@@ -1,0 +1,55 @@
+// Writer: the buffered output stream, and write_line, which decodes marker
+// pairs and "\n" sequences on their way out.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace quenfold {
+
+class Writer {
+ public:
+  // Writes to `fd`, or appends to `*sink` when it is not null.
+  explicit Writer(int fd, std::string* sink = nullptr) : fd_(fd), sink_(sink) {}
+  ~Writer() = default;
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
+
+  void put(char c) {
+    if (len_ == sizeof buf_) drain();
+    buf_[len_++] = c;
+  }
+  void put(const char* p, size_t n) {
+    if (n <= sizeof buf_ - len_) {
+      std::memcpy(buf_ + len_, p, n);
+      len_ += n;
+      return;
+    }
+    put_slow(p, n);
+  }
+  void put(std::string_view s) { put(s.data(), s.size()); }
+
+  // Writes out what is buffered; false once any write has failed.
+  bool flush();
+  // True once a write has failed; it stays set.
+  bool error() const { return error_; }
+
+ private:
+  void drain();
+  void put_slow(const char* p, size_t n);
+
+  int fd_;
+  std::string* sink_;
+  bool error_ = false;
+  size_t len_ = 0;
+  char buf_[64 * 1024];
+};
+
+// Writes `text` and a newline: backslash-n becomes a newline, each marker pair
+// becomes the character it protects. Returns non-zero when the stream's error
+// indicator is set afterwards.
+int write_line(Writer& out, std::string_view text);
+
+}  // namespace quenfold

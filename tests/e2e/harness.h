@@ -1,0 +1,50 @@
+// Runs the built quenfold binary as a child process and captures what it does.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace e2e {
+
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+enum class StdoutMode {
+  kPipe,     // captured
+  kDevFull,  // every write fails with ENOSPC
+  kClosed,   // descriptor 1 is closed in the child
+};
+
+struct RunSpec {
+  std::vector<std::string> args;  // words after the program name
+  std::string stdin_data;         // fed through a pipe (may hold NUL bytes)
+  std::string stdin_file;         // when set: relative path in the work directory used as stdin instead
+  Pairs env;                      // added to PATH; nothing else is inherited
+  Pairs files;                    // relative path -> contents, written before the run
+  std::vector<std::string> dirs;  // extra (empty) directories to create
+  StdoutMode stdout_mode = StdoutMode::kPipe;
+  int nofile_limit = 0;           // RLIMIT_NOFILE for the child when > 0
+  int timeout_ms = 10000;
+};
+
+struct RunResult {
+  std::string out;
+  std::string err;
+  int status = -1;      // exit status when the child exited normally
+  int signal = 0;       // terminating signal, 0 when it exited
+  bool timed_out = false;
+  pid_t pid = 0;
+  std::string workdir;  // removed again before run() returns
+};
+
+// Path of the binary under test.
+const char* binary_path();
+
+RunResult run(const RunSpec& spec);
+
+// Quotes control and non-ASCII bytes and shortens very long texts, for failure messages.
+std::string show(const std::string& s, size_t limit = 3000);
+
+}  // namespace e2e

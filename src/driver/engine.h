@@ -55,6 +55,13 @@ struct EngineIo {
   const std::string* stdin_data = nullptr;  // read instead of stdin_fd when set
   std::string* stdout_sink = nullptr;       // collect output instead of stdout_fd
   std::string* stderr_sink = nullptr;       // collect the error line instead
+
+  // Limits for running untrusted scripts in-process (fuzzing); 0 and null
+  // mean none. A run that passes one ends with an error line of its own.
+  uint64_t max_lines = 0;        // logical lines read from all inputs
+  size_t max_text = 0;           // bytes of one expansion result
+  bool allow_network = true;     // host:port inputs
+  bool (*allow_path)(const std::string& name) = nullptr;  // files and directories
 };
 
 // Deepest nesting of expansions; beyond it the run ends with
@@ -78,6 +85,7 @@ struct Engine {
   std::vector<std::string_view> params;  // arguments of the macro calls in progress
   int depth = 0;                         // expansions in progress
   uint64_t next_id = 1;
+  uint64_t lines_read = 0;
   std::string line;  // the line buffer
 };
 

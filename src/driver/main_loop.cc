@@ -16,6 +16,9 @@ void main_loop(Engine& engine) {
       close_input(engine);
       continue;
     }
+    if (engine.io.max_lines != 0 && ++engine.lines_read > engine.io.max_lines) {
+      die(engine, "Line limit of this run reached");
+    }
     const std::string& line = engine.line;
     if (line.empty()) continue;
     engine.macros.set_line(input.line);

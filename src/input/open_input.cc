@@ -16,7 +16,12 @@ void open_input(Engine& engine, std::string_view path) {
   }
   if (path.find(':') != std::string_view::npos) {
     std::string name(path);
-    int fd = open_socket(path);
+    int fd = -1;
+    if (engine.io.allow_network) {
+      fd = open_socket(path);
+    } else {
+      errno = ECONNREFUSED;
+    }
     if (fd < 0) {
       int err = errno;
       die(engine, "Can't open input socket on %s (%s)", name.c_str(), std::strerror(err));
@@ -34,6 +39,10 @@ void open_input(Engine& engine, std::string_view path) {
   name.append(path);
 
   struct stat st;
+  if (engine.io.allow_path != nullptr && !engine.io.allow_path(name)) {
+    errno = ENOENT;
+    die(engine, "Can't stat %s (%s)", name.c_str(), std::strerror(ENOENT));
+  }
   if (stat(name.c_str(), &st) != 0) {
     int err = errno;
     die(engine, "Can't stat %s (%s)", name.c_str(), std::strerror(err));

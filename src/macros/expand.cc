@@ -125,6 +125,9 @@ void expand_into(Engine& engine, std::string_view text, Params params, std::stri
       ++p;
     }
     resolve(engine, ref, params, out);
+    if (engine.io.max_text != 0 && out.size() > engine.io.max_text) {
+      die(engine, "Text limit of this run reached");
+    }
   }
 }
 

@@ -27,8 +27,7 @@ void for_directive(Engine& engine, std::string_view expanded) {
 void end_directive(Engine& engine) {
   if (engine.loops.empty()) die(engine, "Too many @END statements");
   LoopFrame& frame = engine.loops.back();
-  undefine_macro(engine, frame.name);
-  if (engine.macros.find(frame.name) != nullptr) {
+  if (undefine_macro(engine, frame.name) > 0) {
     // Another value: read the body again. @END acts on the current input.
     Input& top = engine.inputs.back();
     top.reader->seek(frame.offset);

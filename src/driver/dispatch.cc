@@ -1,6 +1,6 @@
 #include "driver/dispatch.h"
 
-#include <strings.h>
+#include <cstring>
 
 #include "control/control.h"
 #include "diag/diag.h"
@@ -32,30 +32,36 @@ SplitWord split_word(std::string_view text) {
 namespace {
 
 struct Directive {
-  const char* name;  // without its '@'
+  const char* name;  // without its '@', upper case
+  unsigned char length;
   int code;
   bool needs_argument;
 };
 
 constexpr Directive kDirectives[] = {
-    {"GETENV", kGetenv, true},     {"READLINE", kReadline, true}, {"DEFINE", kDefine, true},
-    {"DEFAULT", kDefault, true},   {"REDEFINE", kRedefine, true}, {"EXTEND", kExtend, true},
-    {"UNDEF", kUndef, true},       {"INCLUDE", kInclude, true},   {"PRINT", kPrint, true},
-    {"SHOW", kShow, false},        {"CLEAR", kClear, false},      {"IFDEF", kIfdef, true},
-    {"IFNDEF", kIfndef, true},     {"QUOTE", kQuote, true},       {"FOR", kFor, true},
-    {"END", kEnd, false},          {"ERROR", kError, true},       {"RETURN", kReturn, false},
-    {"ELSE", kElse, false},        {"ELIFDEF", kElifdef, true},   {"ELIFNDEF", kElifndef, true},
-    {"ENDIF", kEndif, false},
+    {"GETENV", 6, kGetenv, true},     {"READLINE", 8, kReadline, true}, {"DEFINE", 6, kDefine, true},
+    {"DEFAULT", 7, kDefault, true},   {"REDEFINE", 8, kRedefine, true}, {"EXTEND", 6, kExtend, true},
+    {"UNDEF", 5, kUndef, true},       {"INCLUDE", 7, kInclude, true},   {"PRINT", 5, kPrint, true},
+    {"SHOW", 4, kShow, false},        {"CLEAR", 5, kClear, false},      {"IFDEF", 5, kIfdef, true},
+    {"IFNDEF", 6, kIfndef, true},     {"QUOTE", 5, kQuote, true},       {"FOR", 3, kFor, true},
+    {"END", 3, kEnd, false},          {"ERROR", 5, kError, true},       {"RETURN", 6, kReturn, false},
+    {"ELSE", 4, kElse, false},        {"ELIFDEF", 7, kElifdef, true},   {"ELIFNDEF", 8, kElifndef, true},
+    {"ENDIF", 5, kEndif, false},
 };
+constexpr size_t kLongestDirective = 8;
 
-// The table entry of a directive word (its '@' included), or null.
+// The table entry of a directive word (its '@' included), matched without
+// regard to case, or null.
 const Directive* lookup(std::string_view word) {
   std::string_view name = word.substr(1);
+  if (name.size() > kLongestDirective) return nullptr;
+  char upper[kLongestDirective];
+  for (size_t i = 0; i < name.size(); ++i) {
+    char c = name[i];
+    upper[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  }
   for (const Directive& d : kDirectives) {
-    if (name.size() == std::char_traits<char>::length(d.name) &&
-        strncasecmp(name.data(), d.name, name.size()) == 0) {
-      return &d;
-    }
+    if (d.length == name.size() && std::memcmp(upper, d.name, name.size()) == 0) return &d;
   }
   return nullptr;
 }

@@ -53,6 +53,34 @@ inline int32_t to_int32(uint32_t v) { return static_cast<int32_t>(v); }
 // Texts up to this length are copied to the stack; longer ones to the heap.
 constexpr size_t kInlineText = 256;
 
+// The token code of a one-character operator, or -1.
+inline int operator_code(char c) {
+  switch (c) {
+    case '|': return kOr;
+    case '&': return kAnd;
+    case '=': return kEq;
+    case '<': return kLt;
+    case '>': return kGt;
+    case '+': return kPlus;
+    case '-': return kMinus;
+    case '*': return kTimes;
+    case '/': return kDivide;
+    case '%': return kMod;
+    case ':': return kColon;
+    case '(': return kLp;
+    case ')': return kRp;
+    default: return -1;
+  }
+}
+
+// True when the digits at `p` are at most 18 in a row.
+inline bool short_decimal(const char* p) {
+  for (int i = 0; i < 19; ++i) {
+    if (!is_digit(p[i])) return true;
+  }
+  return false;
+}
+
 class Evaluator {
  public:
   // `text` must be NUL-terminated at text[len] and hold no other NUL.
@@ -96,12 +124,10 @@ class Evaluator {
         return;
       }
     }
-    if (c != '\0') {
-      if (const char* op = std::strchr(kOperators, c)) {
-        token_ = static_cast<int>(op - kOperators);
-        ++pos_;
-        return;
-      }
+    if (int code = operator_code(c); code >= 0) {
+      token_ = code;
+      ++pos_;
+      return;
     }
     die_prefixed(kPrefix, "Invalid operator %.*s", static_cast<int>(word_end_ - pos_), pos_);
   }
@@ -118,6 +144,14 @@ class Evaluator {
       // 0b in base 0, which would change what such a word means.
       value = 0;
       stop = const_cast<char*>(digits + 1);
+    } else if (digits[0] != '0' && short_decimal(digits)) {
+      // Up to 18 decimal digits cannot overflow: read them directly, as
+      // strtol would.
+      const char* p = digits;
+      unsigned long magnitude = 0;
+      while (is_digit(*p)) magnitude = magnitude * 10 + static_cast<unsigned long>(*p++ - '0');
+      value = *pos_ == '-' ? -static_cast<long>(magnitude) : static_cast<long>(magnitude);
+      stop = const_cast<char*>(p);
     } else {
       const int saved_errno = errno;
       value = std::strtol(pos_, &stop, 0);

@@ -21,6 +21,14 @@ void close_input(Engine& engine) {
   if (if_top != top.if_at_open) {
     die(engine, "Missing @ENDIF (%s)", engine.ifs.empty() ? "(null)" : engine.ifs.back().text.c_str());
   }
+  // Positions held by loops in this input go with it. The standard-input
+  // reader outlives the record, so it must be told.
+  for (LoopFrame& frame : engine.loops) {
+    if (frame.input_id == top.id) {
+      top.reader->release(frame.offset);
+      frame.input_id = 0;
+    }
+  }
   // Standard input is never closed: it is shared by every push of it.
   engine.macros.predefined(kRowFile).value = std::move(top.name);
   engine.inputs.pop_back();

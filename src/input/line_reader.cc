@@ -2,22 +2,16 @@
 
 #include <cstring>
 
+#include "input/byte_scan.h"
+
 namespace quenfold {
 
 namespace {
 
 struct ByteTables {
   bool escapable[256] = {};
-  // Bytes the bulk copy may take as they are once the line has begun.
-  bool plain[256] = {};
   constexpr ByteTables() {
     for (const char* p = "!\"#$%&'(),@|~"; *p; ++p) escapable[static_cast<unsigned char>(*p)] = true;
-    for (int i = 0; i < 256; ++i) plain[i] = true;
-    plain[static_cast<unsigned char>('\n')] = false;
-    plain[static_cast<unsigned char>('\\')] = false;
-    plain[static_cast<unsigned char>('#')] = false;
-    plain[kMarker] = false;
-    plain[0] = false;
   }
 };
 constexpr ByteTables kTables;
@@ -38,12 +32,9 @@ bool read_line(Reader& reader, std::string& line, uint64_t* line_count) {
     const unsigned char* lim = reader.lim();
     if (p != lim) {
       if (comment) {
-        const unsigned char* q = p;
-        while (q != lim && *q != '\n' && *q != '\\') ++q;
-        reader.advance_to(q);
+        reader.advance_to(find_any<'\n', '\\'>(p, lim));
       } else if (!line.empty()) {
-        const unsigned char* q = p;
-        while (q != lim && kTables.plain[*q]) ++q;
+        const unsigned char* q = find_any<'\n', '\\', '#', kMarker, 0>(p, lim);
         if (q != p) {
           line.append(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
           reader.advance_to(q);

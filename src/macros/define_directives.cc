@@ -38,11 +38,12 @@ void define_macro(Engine& engine, std::string_view name, std::string_view value,
   engine.macros.append(name, value);
 }
 
-void undefine_macro(Engine& engine, std::string_view name) {
-  Macro* macro = engine.macros.find(name);
-  if (macro == nullptr) return;
-  if (!macro->user_defined) die(engine, "Can't delete predefined macro %s", std::string(name).c_str());
-  engine.macros.remove_first(name);
+long undefine_macro(Engine& engine, std::string_view name) {
+  long left = engine.macros.remove_first(name);
+  if (left == MacroTable::kPredefinedEntry) {
+    die(engine, "Can't delete predefined macro %s", std::string(name).c_str());
+  }
+  return left;
 }
 
 namespace {

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "diag/diag.h"
+#include "input/byte_scan.h"
 #include "input/line_reader.h"
 #include "macros/macros.h"
 
@@ -85,9 +86,8 @@ void expand_into(Engine& engine, std::string_view text, Params params, std::stri
   const char* p = text.data();
   const char* end = p + text.size();
   while (p != end) {
-    const char* q = p;
-    while (q != end && *q != '$' && *q != '\'' && *q != '"') ++q;
-    out.append(p, q);
+    const char* q = find_any<'$', '\'', '"'>(p, end);
+    out.append(p, static_cast<size_t>(q - p));
     if (q == end) break;
     char c = *q;
     p = q + 1;
@@ -96,7 +96,7 @@ void expand_into(Engine& engine, std::string_view text, Params params, std::stri
       const char* close = static_cast<const char*>(std::memchr(p, c, static_cast<size_t>(end - p)));
       const char* stop = close ? close + 1 : end;
       out.push_back(c);
-      out.append(p, stop);
+      out.append(p, static_cast<size_t>(stop - p));
       p = stop;
       continue;
     }

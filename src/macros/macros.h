@@ -16,13 +16,17 @@ void init_macros(Engine& engine);
 Macro* find_macro(Engine& engine, std::string_view name);
 // Appends an entry; with `check`, a name already in the list ends the run.
 void define_macro(Engine& engine, std::string_view name, std::string_view value, bool check);
-// Removes the first entry of `name`; a predefined one ends the run.
-void undefine_macro(Engine& engine, std::string_view name);
+// Removes the first entry of `name`; a predefined one ends the run. Returns
+// how many entries of the name remain (negative when there was none).
+long undefine_macro(Engine& engine, std::string_view name);
 
 // Returns `text` with every macro reference replaced.
 std::string expand_macros(Engine& engine, std::string_view text, Params params = Params());
 // Appends the expansion of `text` to `out`.
 void expand_into(Engine& engine, std::string_view text, Params params, std::string& out);
+
+// Appends `value` in decimal.
+void append_decimal(std::string& out, long value);
 
 // Appends the text of a special form ($(%:...), $(=:...), $(?:...), $(@:...))
 // whose expanded reference text is `ref`.

@@ -14,11 +14,6 @@ namespace {
 // Most numbers one sequence may hold.
 constexpr int kMaxSequence = 2049;
 
-void append_long(std::string& out, long value) {
-  char digits[24];
-  int n = std::snprintf(digits, sizeof digits, "%ld", value);
-  out.append(digits, static_cast<size_t>(n));
-}
 
 // $(%:...): numbers and ranges separated by white space.
 void number_sequence(Engine& engine, const char* s, std::string& out) {
@@ -27,7 +22,7 @@ void number_sequence(Engine& engine, const char* s, std::string& out) {
   auto produce = [&](long value) {
     if (count == kMaxSequence) die(engine, "Sequence too long");
     if (count != 0) out.push_back(' ');
-    append_long(out, value);
+    append_decimal(out, value);
     ++count;
     last = value;
   };
@@ -76,6 +71,19 @@ void choice(Engine& engine, std::string_view body, std::string& out) {
 
 }  // namespace
 
+void append_decimal(std::string& out, long value) {
+  char digits[24];
+  char* end = digits + sizeof digits;
+  char* p = end;
+  unsigned long magnitude = value < 0 ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+  do {
+    *--p = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) *--p = '-';
+  out.append(p, static_cast<size_t>(end - p));
+}
+
 void expand_special(Engine& engine, std::string_view ref, Params params, std::string& out) {
   if (ref.size() < 2 || ref[1] != ':') {
     die(engine, "Invalid special macro '%s'", std::string(ref).c_str());
@@ -90,7 +98,7 @@ void expand_special(Engine& engine, std::string_view ref, Params params, std::st
       number_sequence(engine, text.c_str() + skip, out);
       break;
     case '=':
-      append_long(out, static_cast<long>(eval_expr(body)));
+      append_decimal(out, static_cast<long>(eval_expr(body)));
       break;
     case '?':
       choice(engine, body, out);

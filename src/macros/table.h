@@ -7,7 +7,6 @@
 #include <list>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace quenfold {
@@ -44,10 +43,18 @@ class MacroTable {
 
   // First entry of `name`, or null.
   Macro* find(std::string_view name) {
-    auto it = index_.find(name);
-    return it == index_.end() ? nullptr : &*it->second.front();
+    const Name* n = lookup(name);
+    return n == nullptr || n->empty() ? nullptr : &*n->front();
   }
-  bool contains(std::string_view name) const { return index_.find(name) != index_.end(); }
+  bool contains(std::string_view name) const {
+    const Name* n = lookup(name);
+    return n != nullptr && !n->empty();
+  }
+  // Position of the first entry of `name`, or end().
+  Iter find_iter(std::string_view name) {
+    const Name* n = lookup(name);
+    return n == nullptr || n->empty() ? list_.end() : n->front();
+  }
 
   // The value of `m`; __LINE__ is brought up to date first.
   const std::string& value(Macro& m) {
@@ -57,40 +64,44 @@ class MacroTable {
 
   // Appends a user-defined entry (no checks).
   void append(std::string_view name, std::string_view value);
-  // Removes the first entry of `name`, which must exist and be user-defined.
-  void remove_first(std::string_view name);
+  // Removes the first entry of `name` when it is user-defined. Returns how
+  // many entries of the name remain, kNoEntry when there was none, or
+  // kPredefinedEntry (nothing removed) when the first one is predefined.
+  static constexpr long kNoEntry = -1;
+  static constexpr long kPredefinedEntry = -2;
+  long remove_first(std::string_view name);
   // Removes every entry after `last`.
   void cut_after(Iter last);
-  // Position of the first entry of `name`, or end().
-  Iter find_iter(std::string_view name) {
-    auto it = index_.find(name);
-    return it == index_.end() ? list_.end() : it->second.front();
-  }
+
   Iter end() { return list_.end(); }
   Iter row_iter(PredefinedRow row) { return rows_[row]; }
-
   Macro& predefined(PredefinedRow row) { return *rows_[row]; }
   void set_line(uint64_t line) { line_ = line; }
 
   List& entries() { return list_; }
 
  private:
-  struct Slot {
-    std::vector<Iter> items;  // entries of one name, in list order
+  // The entries of one name, in list order (those before `head` are gone).
+  // A name keeps its place in the index once it has been seen.
+  struct Name {
+    std::string name;
+    uint64_t hash;
+    std::vector<Iter> items;
     size_t head = 0;
+    bool empty() const { return head == items.size(); }
     Iter front() const { return items[head]; }
   };
-  struct Hash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-  };
-  using Index = std::unordered_map<std::string, Slot, Hash, std::equal_to<>>;
 
+  static uint64_t hash(std::string_view s);
+  const Name* lookup(std::string_view name) const;
+  Name& lookup_or_add(std::string_view name);
+  void grow_index();
   void refresh_line();
-  void erase_tail(Iter from);
 
   List list_;
-  Index index_;
+  std::vector<Name> names_;
+  // Open addressing over names_: each bucket holds an index + 1, 0 when free.
+  std::vector<uint32_t> buckets_;
   Iter rows_[kPredefinedCount];
   Macro* line_entry_ = nullptr;
   uint64_t line_ = 0;

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "input/byte_scan.h"
 #include "input/line_reader.h"
 
 namespace quenfold {
@@ -61,8 +62,7 @@ int write_line(Writer& out, std::string_view text) {
   };
   while (p != end) {
     if (!marker) {
-      const unsigned char* q = p;
-      while (q != end && *q != '\\' && *q != kMarker) ++q;
+      const unsigned char* q = find_any<'\\', kMarker>(p, end);
       out.put(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
       p = q;
       if (p == end) break;

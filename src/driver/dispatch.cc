@@ -94,7 +94,7 @@ void dispatch_directive(Engine& engine, size_t at, int skipping) {
   }
 
   std::string expanded;
-  if (code >= kExtend && code <= kReturn) expanded = expand_macros(engine, cut.rest);
+  if (code >= kExtend && code <= kReturn && cut.has_rest) expanded = expand_macros(engine, cut.rest);
 
   switch (code) {
     case kGetenv:

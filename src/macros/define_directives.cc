@@ -108,11 +108,11 @@ void define_directive(Engine& engine, int code, std::string_view raw) {
 }
 
 void show_directive(Engine& engine) {
-  for (Macro& macro : engine.macros.entries()) {
+  for (Macro* macro = engine.macros.head(); macro != nullptr; macro = macro->next) {
     engine.out.put('[');
-    engine.out.put(macro.name);
+    engine.out.put(macro->name());
     engine.out.put("] = [");
-    engine.out.put(engine.macros.value(macro));
+    engine.out.put(engine.macros.value(*macro));
     engine.out.put("]\n");
   }
 }
@@ -120,13 +120,14 @@ void show_directive(Engine& engine) {
 void clear_directive(Engine& engine, std::string_view expanded) {
   MacroTable& t = engine.macros;
   if (expanded.empty()) {
-    t.cut_after(t.row_iter(kRowOs));
+    t.cut_after(&t.predefined(kRowOs));
     return;
   }
   std::string_view name = split_word(expanded).word;
-  MacroTable::Iter cut = t.find_iter(name);
-  if (cut == t.end()) die(engine, "Macro %s not found", std::string(name).c_str());
-  for (auto next = std::next(cut); next != t.end() && next->name == name; ++next) cut = next;
+  Macro* cut = t.find(name);
+  if (cut == nullptr) die(engine, "Macro %s not found", std::string(name).c_str());
+  // The cut point is the last of the entries of the name that follow it directly.
+  while (cut->next != nullptr && cut->next->key == cut->key) cut = cut->next;
   if (!cut->user_defined) die(engine, "Can't clear from predefined macro %s", std::string(name).c_str());
   t.cut_after(cut);
 }

@@ -19,9 +19,14 @@ std::string_view skip_space(std::string_view s) {
 // $(N) and $(N:default): the parameter at index N, else the default.
 void expand_positional(Engine& engine, std::string_view ref, Params params, std::string& out) {
   size_t colon = ref.find(':');
-  std::string index_text(ref.substr(0, colon));
-  // strtol with base 0, then the low 32 bits as an unsigned count.
-  uint32_t index = static_cast<uint32_t>(std::strtol(index_text.c_str(), nullptr, 0));
+  uint32_t index;
+  if (ref.size() == 1) {
+    index = static_cast<uint32_t>(ref[0] - '0');
+  } else {
+    // strtol with base 0, then the low 32 bits as an unsigned count.
+    std::string index_text(ref.substr(0, colon));
+    index = static_cast<uint32_t>(std::strtol(index_text.c_str(), nullptr, 0));
+  }
   if (index < params.count) {
     out.append(engine.params[params.begin + index]);
   } else if (colon != std::string_view::npos) {
@@ -50,7 +55,11 @@ void expand_call(Engine& engine, std::string_view ref, std::string& out) {
     call.count = engine.params.size() - mark;
   }
   const std::string& value = engine.macros.value(*macro);
-  if (!value.empty()) expand_into(engine, value, call, out);
+  if (value.find('$') == std::string::npos) {
+    out.append(value);  // nothing to expand: quotes change nothing either
+  } else {
+    expand_into(engine, value, call, out);
+  }
   engine.params.resize(mark);
 }
 

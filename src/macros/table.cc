@@ -1,7 +1,6 @@
 #include "macros/table.h"
 
 #include <cstring>
-#include <iterator>
 
 namespace quenfold {
 
@@ -30,6 +29,9 @@ constexpr Row kRows[kPredefinedCount] = {
 };
 
 constexpr size_t kFirstBuckets = 64;
+constexpr size_t kChunk = 256;
+// A value kept by a free entry beyond this capacity is released.
+constexpr size_t kKeptValue = 256;
 
 uint64_t mix(uint64_t h) {
   h ^= h >> 32;
@@ -42,13 +44,15 @@ uint64_t mix(uint64_t h) {
 
 MacroTable::MacroTable() : buckets_(kFirstBuckets, 0) {
   for (int row = 0; row < kPredefinedCount; ++row) {
-    list_.push_back(Macro{kRows[row].name, kRows[row].value, false});
-    Iter it = std::prev(list_.end());
-    rows_[row] = it;
-    lookup_or_add(kRows[row].name).items.push_back(it);
+    Macro* m = new_node();
+    m->value = kRows[row].value;
+    m->user_defined = false;
+    link(lookup_or_add(kRows[row].name), m);
+    rows_[row] = m;
   }
-  line_entry_ = &*rows_[kRowLine];
 }
+
+MacroTable::~MacroTable() = default;
 
 uint64_t MacroTable::hash(std::string_view s) {
   uint64_t h = 0x9e3779b97f4a7c15ULL ^ s.size();
@@ -66,28 +70,28 @@ uint64_t MacroTable::hash(std::string_view s) {
   return mix(h ^ tail ^ (static_cast<uint64_t>(n) << 56));
 }
 
-const MacroTable::Name* MacroTable::lookup(std::string_view name) const {
+MacroName* MacroTable::lookup(std::string_view name) const {
   uint64_t h = hash(name);
   size_t mask = buckets_.size() - 1;
   for (size_t i = h & mask;; i = (i + 1) & mask) {
     uint32_t slot = buckets_[i];
     if (slot == 0) return nullptr;
-    const Name& n = names_[slot - 1];
-    if (n.hash == h && n.name == name) return &n;
+    const MacroName& n = names_[slot - 1];
+    if (n.hash == h && n.name == name) return const_cast<MacroName*>(&n);
   }
 }
 
-MacroTable::Name& MacroTable::lookup_or_add(std::string_view name) {
+MacroName& MacroTable::lookup_or_add(std::string_view name) {
   uint64_t h = hash(name);
   size_t mask = buckets_.size() - 1;
   size_t i = h & mask;
   for (;; i = (i + 1) & mask) {
     uint32_t slot = buckets_[i];
     if (slot == 0) break;
-    Name& n = names_[slot - 1];
+    MacroName& n = names_[slot - 1];
     if (n.hash == h && n.name == name) return n;
   }
-  names_.push_back(Name{std::string(name), h, {}, 0});
+  names_.push_back(MacroName{std::string(name), h});
   buckets_[i] = static_cast<uint32_t>(names_.size());
   if (names_.size() * 2 > buckets_.size()) grow_index();
   return names_.back();
@@ -104,43 +108,107 @@ void MacroTable::grow_index() {
   buckets_.swap(grown);
 }
 
+Macro* MacroTable::new_node() {
+  if (free_ != nullptr) {
+    Macro* m = free_;
+    free_ = m->next;
+    return m;
+  }
+  if (chunks_.empty() || chunk_used_ == kChunk) {
+    chunks_.push_back(std::make_unique<Macro[]>(kChunk));
+    chunk_used_ = 0;
+  }
+  return &chunks_.back()[chunk_used_++];
+}
+
+void MacroTable::free_node(Macro* m) {
+  if (m->value.capacity() > kKeptValue) {
+    std::string().swap(m->value);
+  } else {
+    m->value.clear();
+  }
+  m->key = nullptr;
+  m->prev = m->prev_same = m->next_same = nullptr;
+  m->next = free_;
+  free_ = m;
+}
+
+// Appends `m` at the end of the list and of its name's chain.
+void MacroTable::link(MacroName& key, Macro* m) {
+  m->key = &key;
+  m->prev = tail_;
+  m->next = nullptr;
+  if (tail_ != nullptr) {
+    tail_->next = m;
+  } else {
+    head_ = m;
+  }
+  tail_ = m;
+  m->prev_same = key.last;
+  m->next_same = nullptr;
+  if (key.last != nullptr) {
+    key.last->next_same = m;
+  } else {
+    key.first = m;
+  }
+  key.last = m;
+  ++key.count;
+  ++size_;
+}
+
 void MacroTable::append(std::string_view name, std::string_view value) {
-  Name& n = lookup_or_add(name);
-  list_.push_back(Macro{n.name, std::string(value), true});
-  n.items.push_back(std::prev(list_.end()));
+  MacroName& key = lookup_or_add(name);
+  Macro* m = new_node();
+  m->value.assign(value.data(), value.size());
+  m->user_defined = true;
+  link(key, m);
 }
 
 long MacroTable::remove_first(std::string_view name) {
-  Name* n = const_cast<Name*>(lookup(name));
-  if (n == nullptr || n->empty()) return kNoEntry;
-  if (!n->front()->user_defined) return kPredefinedEntry;
-  list_.erase(n->front());
-  ++n->head;
-  if (n->empty()) {
-    n->items.clear();
-    n->head = 0;
-  } else if (n->head >= 16 && n->head * 2 >= n->items.size()) {
-    n->items.erase(n->items.begin(), n->items.begin() + static_cast<long>(n->head));
-    n->head = 0;
+  MacroName* key = lookup(name);
+  if (key == nullptr || key->first == nullptr) return kNoEntry;
+  Macro* m = key->first;
+  if (!m->user_defined) return kPredefinedEntry;
+  key->first = m->next_same;
+  if (key->first != nullptr) {
+    key->first->prev_same = nullptr;
+  } else {
+    key->last = nullptr;
   }
-  return static_cast<long>(n->items.size() - n->head);
+  --key->count;
+  // Predefined entries come first, so a user entry always has one before it.
+  m->prev->next = m->next;
+  if (m->next != nullptr) {
+    m->next->prev = m->prev;
+  } else {
+    tail_ = m->prev;
+  }
+  --size_;
+  free_node(m);
+  return key->count;
 }
 
-void MacroTable::cut_after(Iter last) {
-  Iter from = std::next(last);
-  for (Iter it = from; it != list_.end(); ++it) {
-    Name* n = const_cast<Name*>(lookup(it->name));
-    n->items.pop_back();  // later entries of a name stand last among its items
-    if (n->empty()) {
-      n->items.clear();
-      n->head = 0;
+void MacroTable::cut_after(Macro* last) {
+  // From the end backwards, so that each removed entry is the last of its name.
+  while (tail_ != last) {
+    Macro* m = tail_;
+    MacroName* key = m->key;
+    key->last = m->prev_same;
+    if (key->last != nullptr) {
+      key->last->next_same = nullptr;
+    } else {
+      key->first = nullptr;
     }
+    --key->count;
+    tail_ = m->prev;
+    tail_->next = nullptr;
+    --size_;
+    free_node(m);
   }
-  list_.erase(from, list_.end());
 }
 
 void MacroTable::refresh_line() {
-  line_entry_->value = std::to_string(line_);
+  rows_[kRowLine]->value = std::to_string(line_);
   line_shown_ = line_;
 }
 

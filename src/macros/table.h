@@ -4,18 +4,40 @@
 #pragma once
 
 #include <cstdint>
-#include <list>
+#include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace quenfold {
 
+struct MacroName;
+
+// One entry of the macro list.
 struct Macro {
-  std::string name;
-  std::string value;
-  bool user_defined;
+  MacroName* key = nullptr;  // the entry's name, shared by its entries
+  std::string value;         // as written, not expanded
+  bool user_defined = false;
+  Macro* prev = nullptr;  // list order
+  Macro* next = nullptr;
+  Macro* prev_same = nullptr;  // entries of the same name, in list order
+  Macro* next_same = nullptr;
+
+  const std::string& name() const;
 };
+
+// A name seen by the index, with the chain of its entries. A name keeps its
+// place in the index once it has been seen, even when no entry bears it.
+struct MacroName {
+  std::string name;
+  uint64_t hash = 0;
+  Macro* first = nullptr;
+  Macro* last = nullptr;
+  long count = 0;
+};
+
+inline const std::string& Macro::name() const { return key->name; }
 
 // Rows of the predefined entries, which stay first in the list for the whole run.
 enum PredefinedRow {
@@ -36,29 +58,21 @@ enum PredefinedRow {
 
 class MacroTable {
  public:
-  using List = std::list<Macro>;
-  using Iter = List::iterator;
-
   MacroTable();
+  ~MacroTable();
+  MacroTable(const MacroTable&) = delete;
+  MacroTable& operator=(const MacroTable&) = delete;
 
   // First entry of `name`, or null.
-  Macro* find(std::string_view name) {
-    const Name* n = lookup(name);
-    return n == nullptr || n->empty() ? nullptr : &*n->front();
+  Macro* find(std::string_view name) const {
+    const MacroName* n = lookup(name);
+    return n == nullptr ? nullptr : n->first;
   }
-  bool contains(std::string_view name) const {
-    const Name* n = lookup(name);
-    return n != nullptr && !n->empty();
-  }
-  // Position of the first entry of `name`, or end().
-  Iter find_iter(std::string_view name) {
-    const Name* n = lookup(name);
-    return n == nullptr || n->empty() ? list_.end() : n->front();
-  }
+  bool contains(std::string_view name) const { return find(name) != nullptr; }
 
   // The value of `m`; __LINE__ is brought up to date first.
   const std::string& value(Macro& m) {
-    if (&m == line_entry_ && line_shown_ != line_) refresh_line();
+    if (&m == rows_[kRowLine] && line_shown_ != line_) refresh_line();
     return m.value;
   }
 
@@ -71,39 +85,34 @@ class MacroTable {
   static constexpr long kPredefinedEntry = -2;
   long remove_first(std::string_view name);
   // Removes every entry after `last`.
-  void cut_after(Iter last);
+  void cut_after(Macro* last);
 
-  Iter end() { return list_.end(); }
-  Iter row_iter(PredefinedRow row) { return rows_[row]; }
+  Macro* head() const { return head_; }
   Macro& predefined(PredefinedRow row) { return *rows_[row]; }
   void set_line(uint64_t line) { line_ = line; }
-
-  List& entries() { return list_; }
+  size_t size() const { return size_; }
 
  private:
-  // The entries of one name, in list order (those before `head` are gone).
-  // A name keeps its place in the index once it has been seen.
-  struct Name {
-    std::string name;
-    uint64_t hash;
-    std::vector<Iter> items;
-    size_t head = 0;
-    bool empty() const { return head == items.size(); }
-    Iter front() const { return items[head]; }
-  };
-
   static uint64_t hash(std::string_view s);
-  const Name* lookup(std::string_view name) const;
-  Name& lookup_or_add(std::string_view name);
+  MacroName* lookup(std::string_view name) const;
+  MacroName& lookup_or_add(std::string_view name);
   void grow_index();
   void refresh_line();
+  Macro* new_node();
+  void free_node(Macro* m);
+  void link(MacroName& key, Macro* m);
 
-  List list_;
-  std::vector<Name> names_;
+  Macro* head_ = nullptr;
+  Macro* tail_ = nullptr;
+  size_t size_ = 0;
+  std::deque<MacroName> names_;  // stable addresses: entries point at them
   // Open addressing over names_: each bucket holds an index + 1, 0 when free.
   std::vector<uint32_t> buckets_;
-  Iter rows_[kPredefinedCount];
-  Macro* line_entry_ = nullptr;
+  // Entries come from chunks and go back to a free list.
+  std::vector<std::unique_ptr<Macro[]>> chunks_;
+  size_t chunk_used_ = 0;
+  Macro* free_ = nullptr;
+  Macro* rows_[kPredefinedCount] = {};
   uint64_t line_ = 0;
   uint64_t line_shown_ = 0;
 };

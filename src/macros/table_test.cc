@@ -14,7 +14,7 @@ namespace {
 
 std::vector<std::string> names(MacroTable& t) {
   std::vector<std::string> out;
-  for (const Macro& m : t.entries()) out.push_back(m.name);
+  for (const Macro* m = t.head(); m != nullptr; m = m->next) out.push_back(m->name());
   return out;
 }
 
@@ -33,7 +33,7 @@ TEST(MacroTable, StartsWithThePredefinedEntries) {
   EXPECT_EQ(names(t), (std::vector<std::string>{"__PID__", "__DATE__", "__TIME__", "__USER__",
                                                 "__LINE__", "__FILE__", "__OFILE__", "__INCLUDE__",
                                                 "__V_MAJOR__", "__V_MINOR__", "__UNIX__", "__OS__"}));
-  for (const Macro& m : t.entries()) EXPECT_FALSE(m.user_defined);
+  for (const Macro* m = t.head(); m != nullptr; m = m->next) EXPECT_FALSE(m->user_defined);
   EXPECT_EQ(t.value(*t.find("__LINE__")), "0");
   EXPECT_EQ(t.find("__OS__")->value, "UNIX");
   EXPECT_EQ(t.find("__os__"), nullptr);
@@ -51,15 +51,39 @@ TEST(MacroTable, OldestEntryWinsAndIndexFollowsChanges) {
   t.remove_first("x");
   EXPECT_EQ(t.find("x")->value, "2");
   // Cut after the first y: both later x go, y stays.
-  t.cut_after(t.find_iter("y"));
+  t.cut_after(t.find("y"));
   EXPECT_EQ(t.find("x"), nullptr);
   EXPECT_EQ(t.find("y")->value, "a");
   t.append("x", "4");
   EXPECT_EQ(t.find("x")->value, "4");
-  t.cut_after(t.row_iter(kRowOs));
+  t.cut_after(&t.predefined(kRowOs));
   EXPECT_EQ(t.find("x"), nullptr);
   EXPECT_EQ(t.find("y"), nullptr);
-  EXPECT_EQ(t.entries().size(), static_cast<size_t>(kPredefinedCount));
+  EXPECT_EQ(t.size(), static_cast<size_t>(kPredefinedCount));
+  EXPECT_EQ(names(t).back(), "__OS__");
+}
+
+TEST(MacroTable, CutKeepsTheChainsOfInterleavedNames) {
+  MacroTable t;
+  t.append("x", "1");
+  t.append("y", "a");
+  t.append("x", "2");
+  t.append("y", "b");
+  t.append("x", "3");
+  t.cut_after(t.find("y"));  // keeps x=1 and y=a
+  EXPECT_EQ(names(t).size(), static_cast<size_t>(kPredefinedCount) + 2);
+  EXPECT_EQ(t.find("x")->value, "1");
+  EXPECT_EQ(t.remove_first("x"), 0);
+  EXPECT_EQ(t.remove_first("y"), 0);
+  EXPECT_EQ(t.size(), static_cast<size_t>(kPredefinedCount));
+  t.append("x", "4");
+  t.append("x", "5");
+  EXPECT_EQ(t.find("x")->value, "4");
+  EXPECT_EQ(t.remove_first("x"), 1);
+  EXPECT_EQ(t.find("x")->value, "5");
+  EXPECT_EQ(t.remove_first("__OS__"), MacroTable::kPredefinedEntry);
+  EXPECT_EQ(t.remove_first("nosuch"), MacroTable::kNoEntry);
+  EXPECT_EQ(names(t).back(), "x");
 }
 
 TEST(MacroTable, ManyValuesOfOneNameLeaveInOrder) {

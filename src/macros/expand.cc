@@ -10,6 +10,15 @@ namespace quenfold {
 
 namespace {
 
+// Position of `c` in `s`, or npos; short texts are searched in place.
+size_t find_byte(std::string_view s, char c) {
+  if (s.size() > 32) return s.find(c);
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == c) return i;
+  }
+  return std::string_view::npos;
+}
+
 std::string_view skip_space(std::string_view s) {
   size_t i = 0;
   while (i < s.size() && is_space(static_cast<unsigned char>(s[i]))) ++i;
@@ -18,7 +27,7 @@ std::string_view skip_space(std::string_view s) {
 
 // $(N) and $(N:default): the parameter at index N, else the default.
 void expand_positional(Engine& engine, std::string_view ref, Params params, std::string& out) {
-  size_t colon = ref.find(':');
+  size_t colon = find_byte(ref, ':');
   uint32_t index;
   if (ref.size() == 1) {
     index = static_cast<uint32_t>(ref[0] - '0');
@@ -36,7 +45,7 @@ void expand_positional(Engine& engine, std::string_view ref, Params params, std:
 
 // name or name:arg,arg,...: the macro's value expanded with the arguments.
 void expand_call(Engine& engine, std::string_view ref, std::string& out) {
-  size_t colon = ref.find(':');
+  size_t colon = find_byte(ref, ':');
   std::string_view name = ref.substr(0, colon);
   Macro* macro = engine.macros.find(name);
   if (macro == nullptr) die(engine, "Macro %s not defined", std::string(name).c_str());
@@ -46,7 +55,7 @@ void expand_call(Engine& engine, std::string_view ref, std::string& out) {
   if (colon != std::string_view::npos) {
     std::string_view rest = ref.substr(colon + 1);
     for (;;) {
-      size_t comma = rest.find(',');
+      size_t comma = find_byte(rest, ',');
       engine.params.push_back(skip_space(rest.substr(0, comma)));
       if (comma == std::string_view::npos) break;
       rest.remove_prefix(comma + 1);
@@ -55,7 +64,7 @@ void expand_call(Engine& engine, std::string_view ref, std::string& out) {
     call.count = engine.params.size() - mark;
   }
   const std::string& value = engine.macros.value(*macro);
-  if (value.find('$') == std::string::npos) {
+  if (find_byte(value, '$') == std::string_view::npos) {
     out.append(value);  // nothing to expand: quotes change nothing either
   } else {
     expand_into(engine, value, call, out);
@@ -67,7 +76,7 @@ void expand_call(Engine& engine, std::string_view ref, std::string& out) {
 void resolve(Engine& engine, std::string_view raw, Params params, std::string& out) {
   std::string expanded;
   std::string_view ref = raw;
-  if (raw.find('$') != std::string_view::npos) {
+  if (find_byte(raw, '$') != std::string_view::npos) {
     expand_into(engine, raw, params, expanded);
     ref = expanded;
   }

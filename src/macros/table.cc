@@ -42,7 +42,7 @@ uint64_t mix(uint64_t h) {
 
 }  // namespace
 
-MacroTable::MacroTable() : buckets_(kFirstBuckets, 0) {
+MacroTable::MacroTable() : buckets_(kFirstBuckets, nullptr) {
   for (int row = 0; row < kPredefinedCount; ++row) {
     Macro* m = new_node();
     m->value = kRows[row].value;
@@ -70,14 +70,27 @@ uint64_t MacroTable::hash(std::string_view s) {
   return mix(h ^ tail ^ (static_cast<uint64_t>(n) << 56));
 }
 
+namespace {
+
+bool same_name(const std::string& a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  const char* p = a.data();
+  const char* q = b.data();
+  for (size_t i = 0, n = b.size(); i < n; ++i) {
+    if (p[i] != q[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 MacroName* MacroTable::lookup(std::string_view name) const {
   uint64_t h = hash(name);
   size_t mask = buckets_.size() - 1;
   for (size_t i = h & mask;; i = (i + 1) & mask) {
-    uint32_t slot = buckets_[i];
-    if (slot == 0) return nullptr;
-    const MacroName& n = names_[slot - 1];
-    if (n.hash == h && n.name == name) return const_cast<MacroName*>(&n);
+    MacroName* n = buckets_[i];
+    if (n == nullptr) return nullptr;
+    if (n->hash == h && same_name(n->name, name)) return n;
   }
 }
 
@@ -86,24 +99,23 @@ MacroName& MacroTable::lookup_or_add(std::string_view name) {
   size_t mask = buckets_.size() - 1;
   size_t i = h & mask;
   for (;; i = (i + 1) & mask) {
-    uint32_t slot = buckets_[i];
-    if (slot == 0) break;
-    MacroName& n = names_[slot - 1];
-    if (n.hash == h && n.name == name) return n;
+    MacroName* n = buckets_[i];
+    if (n == nullptr) break;
+    if (n->hash == h && same_name(n->name, name)) return *n;
   }
   names_.push_back(MacroName{std::string(name), h});
-  buckets_[i] = static_cast<uint32_t>(names_.size());
+  buckets_[i] = &names_.back();
   if (names_.size() * 2 > buckets_.size()) grow_index();
   return names_.back();
 }
 
 void MacroTable::grow_index() {
-  std::vector<uint32_t> grown(buckets_.size() * 2, 0);
+  std::vector<MacroName*> grown(buckets_.size() * 2, nullptr);
   size_t mask = grown.size() - 1;
-  for (uint32_t slot = 1; slot <= names_.size(); ++slot) {
-    size_t i = names_[slot - 1].hash & mask;
-    while (grown[i] != 0) i = (i + 1) & mask;
-    grown[i] = slot;
+  for (MacroName& n : names_) {
+    size_t i = n.hash & mask;
+    while (grown[i] != nullptr) i = (i + 1) & mask;
+    grown[i] = &n;
   }
   buckets_.swap(grown);
 }

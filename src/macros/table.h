@@ -106,8 +106,8 @@ class MacroTable {
   Macro* tail_ = nullptr;
   size_t size_ = 0;
   std::deque<MacroName> names_;  // stable addresses: entries point at them
-  // Open addressing over names_: each bucket holds an index + 1, 0 when free.
-  std::vector<uint32_t> buckets_;
+  // Open addressing over names_; null when free.
+  std::vector<MacroName*> buckets_;
   // Entries come from chunks and go back to a free list.
   std::vector<std::unique_ptr<Macro[]>> chunks_;
   size_t chunk_used_ = 0;

@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Benchmarks quenfold on workloads W1-W8 and against the floor of the machine
+# (a minimal C line filter, and cat). Every output is checked against the
+# expected output before it is timed; a mismatch is shown and not timed.
+#
+#   bench/run.sh [FACTOR]
+#
+# FACTOR scales every input (default 1; 0.01 for a quick check). Environment:
+# BENCH_RUNS (timed runs per command, default 10), BENCH_WORK (where the inputs
+# go), BENCH_BUILD (the build directory).
+set -euo pipefail
+factor=${1:-1}
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BENCH_BUILD:-$root/build-bench}
+work=${BENCH_WORK:-${TMPDIR:-/tmp}/quenfold-bench}
+runs=${BENCH_RUNS:-10}
+
+# hyperfine and GNU time come from Debian's packages when they are missing.
+missing=()
+command -v hyperfine >/dev/null || missing+=(hyperfine)
+[ -x /usr/bin/time ] || missing+=(time)
+command -v cmake >/dev/null || missing+=(cmake)
+if [ ${#missing[@]} -ne 0 ]; then
+  sudo=; [ "$(id -u)" -ne 0 ] && sudo=sudo
+  $sudo apt-get update -qq && DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUENFOLD_BENCH=ON -DQUENFOLD_TESTS=OFF >/dev/null
+cmake --build "$build" -j2 --target quenfold gen_workloads floor >/dev/null
+Q=$build/quenfold
+FLOOR=$build/bench/floor
+
+mkdir -p "$work"
+cd "$work"
+rm -f w*.qf w*.expected
+"$build/bench/gen_workloads" . "$factor"
+
+command_for() {  # workload implementation
+  case "$1:$2" in
+    w8:quenfold) echo "cat w4.qf | $Q" ;;
+    w8:*) echo "" ;;
+    w1:floor) echo "$FLOOR < w1.qf" ;;
+    w1:cat) echo "cat w1.qf" ;;
+    *:quenfold) echo "$Q ./$1.qf" ;;
+    *) echo "" ;;
+  esac
+}
+
+expected_for() { [ "$1" = w8 ] && echo w4.expected || echo "$1.expected"; }
+
+median_of() {  # command -> median seconds (output goes through a pipe)
+  local csv
+  csv=$(mktemp)
+  hyperfine --warmup 2 --runs "$runs" --style none --export-csv "$csv" "$1 | cat >/dev/null" >/dev/null 2>&1
+  awk -F, 'NR==2{print $4}' "$csv"
+  rm -f "$csv"
+}
+
+peak_kib() {  # command -> peak resident KiB of quenfold (or of the command)
+  local out
+  out=$(mktemp)
+  case "$1" in
+    "cat w4.qf | $Q") cat w4.qf | /usr/bin/time -f %M -o "$out" "$Q" >/dev/null ;;
+    *) /usr/bin/time -f %M -o "$out" sh -c "exec $1" >/dev/null ;;
+  esac
+  tail -n 1 "$out"
+  rm -f "$out"
+}
+
+# Figures quoted for m4 at factor 1 (seconds); not measured here.
+declare -A m4_quoted=([w1]=1.2 [w2]=0.33 [w3]=0.29 [w4]=0.84 [w5]=0.38 [w6]=0.33 [w8]=0.84)
+
+printf '%-4s %-9s %10s %10s %8s %10s\n' work impl median_s peak_KiB x_floor m4q/ours
+floor_w1=
+status=0
+for w in w1 w2 w3 w4 w5 w6 w7 w8; do
+  for impl in floor cat quenfold; do
+    cmd=$(command_for "$w" "$impl")
+    [ -n "$cmd" ] || continue
+    if ! sh -c "$cmd" | cmp -s - "$(expected_for "$w")"; then
+      echo "$w $impl: output differs from the expected output (not timed):"
+      sh -c "$cmd" | cmp - "$(expected_for "$w")" || true
+      status=1
+      continue
+    fi
+    median=$(median_of "$cmd")
+    peak=$(peak_kib "$cmd")
+    [ "$w:$impl" = w1:floor ] && floor_w1=$median
+    ratio=-
+    if [ "$w" = w1 ] && [ -n "$floor_w1" ]; then ratio=$(awk -v a="$median" -v b="$floor_w1" 'BEGIN{printf "%.2f", a/b}'); fi
+    peer=-
+    if [ "$impl" = quenfold ] && [ -n "${m4_quoted[$w]:-}" ] && [ "$factor" = 1 ]; then
+      peer=$(awk -v a="${m4_quoted[$w]}" -v b="$median" 'BEGIN{printf "%.1f", a/b}')
+    fi
+    printf '%-4s %-9s %10.4f %10s %8s %10s\n' "$w" "$impl" "$median" "$peak" "$ratio" "$peer"
+  done
+done
+exit $status

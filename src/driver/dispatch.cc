@@ -1,6 +1,7 @@
 #include "driver/dispatch.h"
 
-#include <cstring>
+#include <cstdint>
+#include <iterator>
 
 #include "control/control.h"
 #include "diag/diag.h"
@@ -33,35 +34,51 @@ namespace {
 
 struct Directive {
   const char* name;  // without its '@', upper case
-  unsigned char length;
   int code;
   bool needs_argument;
 };
 
 constexpr Directive kDirectives[] = {
-    {"GETENV", 6, kGetenv, true},     {"READLINE", 8, kReadline, true}, {"DEFINE", 6, kDefine, true},
-    {"DEFAULT", 7, kDefault, true},   {"REDEFINE", 8, kRedefine, true}, {"EXTEND", 6, kExtend, true},
-    {"UNDEF", 5, kUndef, true},       {"INCLUDE", 7, kInclude, true},   {"PRINT", 5, kPrint, true},
-    {"SHOW", 4, kShow, false},        {"CLEAR", 5, kClear, false},      {"IFDEF", 5, kIfdef, true},
-    {"IFNDEF", 6, kIfndef, true},     {"QUOTE", 5, kQuote, true},       {"FOR", 3, kFor, true},
-    {"END", 3, kEnd, false},          {"ERROR", 5, kError, true},       {"RETURN", 6, kReturn, false},
-    {"ELSE", 4, kElse, false},        {"ELIFDEF", 7, kElifdef, true},   {"ELIFNDEF", 8, kElifndef, true},
-    {"ENDIF", 5, kEndif, false},
+    {"GETENV", kGetenv, true},   {"READLINE", kReadline, true}, {"DEFINE", kDefine, true},
+    {"DEFAULT", kDefault, true}, {"REDEFINE", kRedefine, true}, {"EXTEND", kExtend, true},
+    {"UNDEF", kUndef, true},     {"INCLUDE", kInclude, true},   {"PRINT", kPrint, true},
+    {"SHOW", kShow, false},      {"CLEAR", kClear, false},      {"IFDEF", kIfdef, true},
+    {"IFNDEF", kIfndef, true},   {"QUOTE", kQuote, true},       {"FOR", kFor, true},
+    {"END", kEnd, false},        {"ERROR", kError, true},       {"RETURN", kReturn, false},
+    {"ELSE", kElse, false},      {"ELIFDEF", kElifdef, true},   {"ELIFNDEF", kElifndef, true},
+    {"ENDIF", kEndif, false},
 };
 constexpr size_t kLongestDirective = 8;
+
+// A name of at most eight bytes packed into one word, so that names compare
+// as integers.
+constexpr uint64_t pack(const char* name) {
+  uint64_t word = 0;
+  for (size_t i = 0; name[i] != '\0'; ++i) word |= static_cast<uint64_t>(static_cast<unsigned char>(name[i])) << (8 * i);
+  return word;
+}
+
+struct PackedNames {
+  uint64_t words[std::size(kDirectives)] = {};
+  constexpr PackedNames() {
+    for (size_t i = 0; i < std::size(kDirectives); ++i) words[i] = pack(kDirectives[i].name);
+  }
+};
+constexpr PackedNames kPacked;
 
 // The table entry of a directive word (its '@' included), matched without
 // regard to case, or null.
 const Directive* lookup(std::string_view word) {
   std::string_view name = word.substr(1);
-  if (name.size() > kLongestDirective) return nullptr;
-  char upper[kLongestDirective];
+  if (name.empty() || name.size() > kLongestDirective) return nullptr;
+  uint64_t packed = 0;
   for (size_t i = 0; i < name.size(); ++i) {
-    char c = name[i];
-    upper[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    unsigned char c = static_cast<unsigned char>(name[i]);
+    if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
+    packed |= static_cast<uint64_t>(c) << (8 * i);
   }
-  for (const Directive& d : kDirectives) {
-    if (d.length == name.size() && std::memcmp(upper, d.name, name.size()) == 0) return &d;
+  for (size_t i = 0; i < std::size(kDirectives); ++i) {
+    if (kPacked.words[i] == packed) return &kDirectives[i];
   }
   return nullptr;
 }

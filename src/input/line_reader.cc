@@ -26,6 +26,24 @@ bool read_line(Reader& reader, std::string& line, uint64_t* line_count) {
   bool comment = false;
   bool has_nul = false;
 
+  // Most lines begin with a plain byte and hold nothing that needs care: take
+  // them whole. Otherwise what was plain is kept and the byte-wise rules go on.
+  const unsigned char* start = reader.cur();
+  const unsigned char* lim = reader.lim();
+  if (start != lim && !is_space(*start)) {
+    const unsigned char* q = find_any<'\n', '\\', '#', kMarker, 0>(start, lim);
+    if (q != lim && *q == '\n') {
+      const unsigned char* end = q;
+      while (is_space(end[-1])) --end;  // stops at the plain first byte
+      line.assign(reinterpret_cast<const char*>(start), static_cast<size_t>(end - start));
+      reader.advance_to(q + 1);
+      if (line_count) ++*line_count;
+      return true;
+    }
+    line.assign(reinterpret_cast<const char*>(start), static_cast<size_t>(q - start));
+    reader.advance_to(q);
+  }
+
   for (;;) {
     // Bulk paths: copy a run of plain bytes, or skip a run of comment text.
     const unsigned char* p = reader.cur();

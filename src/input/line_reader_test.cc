@@ -86,21 +86,33 @@ TEST(ReadLine, NoCountWhenNull) {
   EXPECT_EQ(line, "a");
 }
 
-TEST(Reader, HeldPositionCanBeReturnedToOnAPipe) {
+// A pipe fed with `text` by a child process, so that it never fills up
+// against the reader. Returns the reading end; `child` is the writer.
+int feed_pipe(const std::string& text, pid_t* child) {
   int fds[2];
-  ASSERT_EQ(pipe(fds), 0);
-  std::string text;
-  for (int i = 0; i < 20000; ++i) text += "line " + std::to_string(i) + "\n";
-  // Write from a child so that the pipe never fills up against us.
-  pid_t child = fork();
-  if (child == 0) {
+  if (pipe(fds) != 0) return -1;
+  *child = fork();
+  if (*child == 0) {
     close(fds[0]);
     size_t done = 0;
-    while (done < text.size()) done += static_cast<size_t>(write(fds[1], text.data() + done, text.size() - done));
+    while (done < text.size()) {
+      ssize_t n = write(fds[1], text.data() + done, text.size() - done);
+      if (n <= 0) _exit(1);
+      done += static_cast<size_t>(n);
+    }
     _exit(0);
   }
   close(fds[1]);
-  Reader reader(fds[0], true);
+  return fds[0];
+}
+
+TEST(Reader, HeldPositionCanBeReturnedToOnAPipe) {
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "line " + std::to_string(i) + "\n";
+  pid_t child;
+  int fd = feed_pipe(text, &child);
+  ASSERT_GE(fd, 0);
+  Reader reader(fd, true);
   std::string line;
   ASSERT_TRUE(read_line(reader, line, nullptr));
   uint64_t mark = reader.tell();
@@ -118,18 +130,10 @@ TEST(Reader, HeldPositionCanBeReturnedToOnAPipe) {
 }
 
 TEST(Reader, UnheldPositionOfAPipeIsGone) {
-  int fds[2];
-  ASSERT_EQ(pipe(fds), 0);
-  std::string text(200000, 'a');
-  pid_t child = fork();
-  if (child == 0) {
-    close(fds[0]);
-    size_t done = 0;
-    while (done < text.size()) done += static_cast<size_t>(write(fds[1], text.data() + done, text.size() - done));
-    _exit(0);
-  }
-  close(fds[1]);
-  Reader reader(fds[0], true);
+  pid_t child;
+  int fd = feed_pipe(std::string(200000, 'a'), &child);
+  ASSERT_GE(fd, 0);
+  Reader reader(fd, true);
   while (reader.get() >= 0) {
   }
   EXPECT_FALSE(reader.seek(0));

@@ -12,7 +12,8 @@ void main_loop(Engine& engine) {
   while (!engine.inputs.empty()) {
     int skipping = engine.ifs.empty() ? 0 : engine.ifs.back().skipping;
     Input& input = engine.inputs.back();
-    if (!read_line(*input.reader, engine.line, &input.line)) {
+    bool plain;
+    if (!read_line(*input.reader, engine.line, &input.line, &plain)) {
       close_input(engine);
       continue;
     }
@@ -35,7 +36,14 @@ void main_loop(Engine& engine) {
     std::string_view text = std::string_view(line).substr(start);
     int failed;
     if (text.find('$') == std::string_view::npos) {
-      failed = write_line(engine.out, text);  // nothing to expand
+      // Nothing to expand; a plain line has nothing to decode either.
+      if (plain) {
+        engine.out.put(text);
+        engine.out.put('\n');
+        failed = engine.out.error();
+      } else {
+        failed = write_line(engine.out, text);
+      }
     } else {
       expanded.clear();
       expand_into(engine, text, Params(), expanded);

@@ -84,7 +84,7 @@ inline bool short_decimal(const char* p) {
 class Evaluator {
  public:
   // `text` must be NUL-terminated at text[len] and hold no other NUL.
-  Evaluator(const char* text, size_t len) : pos_(text), word_end_(text), end_(text + len) {}
+  Evaluator(const char* text, size_t len) : pos_(text), end_(text + len) {}
 
   int32_t run() {
     next_token();
@@ -97,39 +97,33 @@ class Evaluator {
   [[noreturn]] static void fail(const char* message) { die_prefixed(kPrefix, "%s", message); }
 
   // Reads the next token into token_ (and a number's value into value_).
+  // Tokens never span white space and white space only separates them, so
+  // the lexer skips it and reads on; the text ends with a NUL at end_.
   void next_token() {
-    if (pos_ >= word_end_) {
-      const char* p = word_end_;
-      while (p < end_ && is_space(*p)) ++p;
-      if (p == end_) {
-        pos_ = word_end_ = end_;
-        token_ = kEoi;
-        return;
-      }
-      const char* e = p + 1;
-      while (e < end_ && !is_space(*e)) ++e;
-      pos_ = p;
-      word_end_ = e;
+    while (pos_ != end_ && is_space(*pos_)) ++pos_;
+    if (pos_ == end_) {
+      token_ = kEoi;
+      return;
     }
-
     const char c = *pos_;
-    if (is_digit(c) || (c == '-' && pos_ + 1 < word_end_ && is_digit(pos_[1]))) {
+    if (is_digit(c) || (c == '-' && is_digit(pos_[1]))) {
       read_number();
       return;
     }
-    if (pos_ + 1 < word_end_ && pos_[1] == '=') {
-      if (c == '<' || c == '>' || c == '!') {
-        token_ = c == '<' ? kLe : c == '>' ? kGe : kNe;
-        pos_ += 2;
-        return;
-      }
+    if (pos_[1] == '=' && (c == '<' || c == '>' || c == '!')) {
+      token_ = c == '<' ? kLe : c == '>' ? kGe : kNe;
+      pos_ += 2;
+      return;
     }
     if (int code = operator_code(c); code >= 0) {
       token_ = code;
       ++pos_;
       return;
     }
-    die_prefixed(kPrefix, "Invalid operator %.*s", static_cast<int>(word_end_ - pos_), pos_);
+    // The message shows the rest of the word, up to white space.
+    const char* word_end = pos_;
+    while (word_end != end_ && !is_space(*word_end)) ++word_end;
+    die_prefixed(kPrefix, "Invalid operator %.*s", static_cast<int>(word_end - pos_), pos_);
   }
 
   // Converts the number at pos_ with strtol in base 0. The text is
@@ -273,9 +267,8 @@ class Evaluator {
     return value;
   }
 
-  const char* pos_;        // lexer position inside the current word
-  const char* word_end_;   // end of the current word (pos_ == word_end_: none left)
-  const char* const end_;  // end of the text
+  const char* pos_;        // lexer position
+  const char* const end_;  // end of the text, where a NUL stands
   int token_ = kEoi;
   int32_t value_ = 0;  // value of the last NUMBER token
   int depth_ = 0;      // parentheses currently open

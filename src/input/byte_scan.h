@@ -12,13 +12,24 @@ namespace quenfold {
 template <unsigned char... Bytes>
 inline const unsigned char* find_any(const unsigned char* p, const unsigned char* end) {
 #ifdef __SSE2__
-  while (end - p >= 16) {
-    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  auto hits_in = [](const unsigned char* at) {
+    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
     __m128i hits = _mm_setzero_si128();
     ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(Bytes))))), ...);
-    int mask = _mm_movemask_epi8(hits);
-    if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
-    p += 16;
+    return static_cast<unsigned>(_mm_movemask_epi8(hits));
+  };
+  if (end - p >= 16) {
+    while (end - p >= 16) {
+      unsigned mask = hits_in(p);
+      if (mask != 0) return p + __builtin_ctz(mask);
+      p += 16;
+    }
+    if (p == end) return end;
+    // The last sixteen bytes: those before p were already seen without a
+    // hit, so the first hit of the block is the answer.
+    const unsigned char* last = end - 16;
+    unsigned mask = hits_in(last);
+    return mask != 0 ? last + __builtin_ctz(mask) : end;
   }
 #endif
   while (p != end && !((*p == Bytes) || ...)) ++p;

@@ -21,8 +21,9 @@ constexpr int kEnd = -1;
 
 }  // namespace
 
-bool read_line(Reader& reader, std::string& line, uint64_t* line_count) {
+bool read_line(Reader& reader, std::string& line, uint64_t* line_count, bool* plain) {
   line.clear();
+  if (plain) *plain = false;
   bool comment = false;
   bool has_nul = false;
 
@@ -38,6 +39,7 @@ bool read_line(Reader& reader, std::string& line, uint64_t* line_count) {
       line.assign(reinterpret_cast<const char*>(start), static_cast<size_t>(end - start));
       reader.advance_to(q + 1);
       if (line_count) ++*line_count;
+      if (plain) *plain = true;
       return true;
     }
     line.assign(reinterpret_cast<const char*>(start), static_cast<size_t>(q - start));

@@ -20,6 +20,8 @@ inline bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
 // Reads the next logical line into `line`. Returns false at the end of input
 // (line left empty). `line_count`, when not null, gains one for every newline
 // taken from the input. The line holds no NUL byte: a stored NUL ends it.
-bool read_line(Reader& reader, std::string& line, uint64_t* line_count);
+// `plain`, when not null, tells whether the line is known to hold no
+// backslash and no marker byte, so that writing it decodes nothing.
+bool read_line(Reader& reader, std::string& line, uint64_t* line_count, bool* plain = nullptr);
 
 }  // namespace quenfold

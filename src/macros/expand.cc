@@ -130,12 +130,13 @@ void expand_into(Engine& engine, std::string_view text, Params params, std::stri
       const char* start = p++;  // the first character is taken whatever it is
       int nesting = 1;
       for (;; ++p) {
+        p = find_any<'(', ')'>(p, end);
         if (p == end) {
           die(engine, "Missing close paren for macro '%s'", std::string(start, end).c_str());
         }
         if (*p == ')') {
           if (--nesting == 0) break;
-        } else if (*p == '(') {
+        } else {
           ++nesting;
         }
       }

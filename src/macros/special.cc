@@ -88,14 +88,20 @@ void expand_special(Engine& engine, std::string_view ref, Params params, std::st
   if (ref.size() < 2 || ref[1] != ':') {
     die(engine, "Invalid special macro '%s'", std::string(ref).c_str());
   }
-  std::string text = expand_macros(engine, ref.substr(2), params);
+  // The body is expanded once more; text without a '$' is its own expansion.
+  std::string_view raw = ref.substr(2);
+  std::string text;
+  if (raw.find('$') != std::string_view::npos || ref[0] == '%') {
+    text = expand_macros(engine, raw, params);  // the sequence reader needs a terminator
+    raw = text;
+  }
   size_t skip = 0;
-  while (skip < text.size() && is_space(static_cast<unsigned char>(text[skip]))) ++skip;
-  std::string_view body(text.data() + skip, text.size() - skip);
+  while (skip < raw.size() && is_space(static_cast<unsigned char>(raw[skip]))) ++skip;
+  std::string_view body = raw.substr(skip);
 
   switch (ref[0]) {
     case '%':
-      number_sequence(engine, text.c_str() + skip, out);
+      number_sequence(engine, text.c_str() + skip, out);  // text holds the body here
       break;
     case '=':
       append_decimal(out, static_cast<long>(eval_expr(body)));

@@ -1,0 +1,45 @@
+#include "input/byte_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace quenfold {
+namespace {
+
+// Every length up to a few blocks, with the wanted byte at every position and
+// nowhere: the block loop, the overlapping last block and the short path.
+const char* find(const char* begin, const char* end) { return find_any<'$', '#'>(begin, end); }
+
+TEST(FindAny, FindsTheFirstWantedByteAtEveryPosition) {
+  for (size_t length = 0; length <= 50; ++length) {
+    std::string text(length, 'a');
+    const char* begin = text.data();
+    EXPECT_EQ(find(begin, begin + length), begin + length) << length;
+    for (size_t at = 0; at < length; ++at) {
+      std::string marked = text;
+      marked[at] = at % 2 ? '$' : '#';
+      if (at + 3 < length) marked[at + 3] = '$';  // a later hit must not win
+      const char* b = marked.data();
+      EXPECT_EQ(find(b, b + length), b + at) << length << " " << at;
+      // Starting past the hit finds the later one, or nothing.
+      const char* from = b + at + 1;
+      const char* want = at + 3 < length ? b + at + 3 : b + length;
+      EXPECT_EQ(find(from, b + length), want) << length << " " << at;
+    }
+  }
+}
+
+TEST(FindAny, HighBytesAndZero) {
+  std::string text = std::string(20, 'x') + '\xFF' + std::string(5, 'y');
+  text[3] = '\0';
+  const unsigned char* b = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char* e = b + text.size();
+  const unsigned char* high = find_any<0xFF>(b, e);
+  const unsigned char* zero = find_any<0>(b, e);
+  EXPECT_EQ(high, b + 20);
+  EXPECT_EQ(zero, b + 3);
+}
+
+}  // namespace
+}  // namespace quenfold

@@ -1,15 +1,10 @@
-#include <regex>
-
 #include "cases.h"
 
 namespace e2e {
 
 namespace {
 
-bool matches(const std::string& got, const std::string& want, bool regex) {
-  if (!regex) return got == want;
-  return std::regex_match(got, std::regex(want, std::regex::ECMAScript));
-}
+bool matches(const std::string& got, const std::string& want, bool regex) { return regex ? full_match(got, want) : got == want; }
 
 }  // namespace
 

@@ -15,7 +15,7 @@ using namespace std::string_literals;
 
 enum Match {
   kExact = 0,
-  kOutRegex = 1,  // `out` is an ECMAScript regular expression matched against all of stdout
+  kOutRegex = 1,  // `out` is a POSIX extended regular expression matched against all of stdout
   kErrRegex = 2,  // `err` likewise for stderr
 };
 
@@ -55,5 +55,6 @@ struct CaseName {
 
 }  // namespace e2e
 
+// Used inside namespace e2e.
 #define E2E_TABLE(group, cases) \
-  INSTANTIATE_TEST_SUITE_P(group, ::e2e::Table, ::testing::ValuesIn(cases), ::e2e::CaseName())
+  INSTANTIATE_TEST_SUITE_P(group, Table, ::testing::ValuesIn(cases), CaseName())

@@ -99,7 +99,7 @@ const std::vector<Case> kCases = {
     {.name = "extend_empty_value", .in = "@DEFINE l\n@EXTEND l b\n[$l]\n", .out = "[ b]\n"},
     {.name = "extend_without_text", .in = "@DEFINE l a\n@EXTEND l\n[$l]\n", .out = "[a ]\n"},
     {.name = "extend_freezes_old_value", .in = "@DEFINE l $(__LINE__)\n\n\n\n@EXTEND l x\n\n[$l]\n", .out = "[5 x]\n"},
-    {.name = "extend_keeps_new_text_unexpanded", .in = "@DEFINE l a\n@EXTEND l $y\n@DEFINE y 7\n[$l]\n", .out = "[a 7]\n"},
+    {.name = "extend_keeps_new_text_unexpanded", .in = "@DEFINE y 5\n@DEFINE l a\n@EXTEND l $y\n@REDEFINE y 7\n[$l]\n", .out = "[a 7]\n"},
     {.name = "extend_predefined", .in = "@EXTEND __OS__ x\n", .out = "", .err = at(1, "Can't modify macro __OS__"), .status = 1},
     {.name = "extend_missing", .in = "@EXTEND nosuch x\n", .out = "", .err = at(1, "Macro nosuch not found"), .status = 1},
     {.name = "extend_uses_raw_argument", .in = "@DEFINE n l\n@DEFINE l a\n@EXTEND $(n) x\n", .out = "", .err = at(3, "Macro $(n) not found"), .status = 1},

@@ -66,6 +66,7 @@ const std::vector<Case> kCases = {
     {.name = "positional_index_forms",
      .in = "@DEFINE m $(1) $1 $(2:r) $(08) $(1abc) $(0x1) $(01)\n$(m:p,q)\n",
      .out = "q q r p q q q\n"},
+    {.name = "positional_index_low_32_bits", .in = "@DEFINE m $(4294967296)|$(4294967297:d)|$(4294967298:d)\n$(m:first,second)\n", .out = "first|second|d\n"},
     {.name = "octal_positional_index", .in = "@DEFINE m $(010)\n$(m:0,1,2,3,4,5,6,7,eight,nine)\n", .out = "eight\n"},
     {.name = "trailing_comma_gives_empty_argument", .in = "@DEFINE m [$(1:dflt)]\n$(m:a,)\n", .out = "[]\n"},
     {.name = "arguments_are_expanded_once", .in = kDefs + "$(m:$x,$(x)$(x))\n", .out = "[1|11]\n"},
@@ -98,6 +99,10 @@ const std::vector<Case> kCases = {
     {.name = "nesting_of_500_values_works", .in = chain_script(500), .out = chain_result(500)},
     {.name = "nesting_of_500_names_works", .in = nested_name_script(500), .out = "n\n"},
 
+    {.name = "name_with_escaped_characters", .in = "@DEFINE a\\,b\\(1 v\n$(a\\,b\\(1)\n", .out = "v\n"},
+    {.name = "default_with_escaped_comma", .in = "@DEFINE d [$(0:a\\,b)]\n$(d)\n", .out = "[a,b]\n"},
+    {.name = "backslash_n_in_value", .in = "@DEFINE nl a\\nb\n$(nl)\n", .out = "a\nb\n"},
+
     // $(%:...)
     {.name = "seq_list", .in = "$(%:1 3 5)\n", .out = "1 3 5\n"},
     {.name = "seq_range", .in = "$(%:1-5)\n", .out = "1 2 3 4 5\n"},
@@ -109,6 +114,8 @@ const std::vector<Case> kCases = {
     {.name = "seq_octal_and_blanks", .in = "$(%:  010   - 9 )\n", .out = "8 9\n"},
     {.name = "seq_empty", .in = "[$(%:)]\n", .out = "[]\n"},
     {.name = "seq_negative_start", .in = "$(%:-2 -3)\n", .out = "1 2 3\n"},
+    {.name = "seq_up_to_largest_long", .in = "$(%:9223372036854775806 -9223372036854775807)\n", .out = "9223372036854775806 9223372036854775807\n"},
+    {.name = "seq_saturated_number", .in = "$(%:99999999999999999999 -99999999999999999999)\n", .out = "9223372036854775807\n"},
     {.name = "seq_limit_reached", .in = "$(%:1-2049)\n", .out = numbers(1, 2049) + "\n"},
     {.name = "seq_too_long", .in = "$(%:1-2050)\n", .out = "", .err = at(1, "Sequence too long"), .status = 1},
     {.name = "seq_comma_is_not_separator", .in = "$(%:1,2)\n", .out = "", .err = at(1, "Sequence too long"), .status = 1},

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <regex.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -73,6 +74,7 @@ RunResult run(const RunSpec& spec) {
   fs::path wd(res.workdir);
   for (const auto& [rel, data] : spec.files) write_file(wd / rel, data);
   for (const auto& d : spec.dirs) fs::create_directories(wd / d);
+  for (const auto& u : spec.unreadable) fs::permissions(wd / u, fs::perms::none);
 
   // Everything the child needs is built before fork: only async-signal-safe calls after it.
   std::vector<std::string> argv_s;
@@ -209,6 +211,18 @@ RunResult run(const RunSpec& spec) {
   fs::permissions(wd, fs::perms::owner_all, fs::perm_options::add, ec);
   fs::remove_all(wd, ec);
   return res;
+}
+
+bool full_match(const std::string& text, const std::string& pattern) {
+  regex_t re;
+  std::string anchored = "^(" + pattern + ")$";
+  if (regcomp(&re, anchored.c_str(), REG_EXTENDED | REG_NOSUB) != 0) {
+    fprintf(stderr, "bad pattern: %s\n", pattern.c_str());
+    return false;
+  }
+  bool ok = text.find('\0') == std::string::npos && regexec(&re, text.c_str(), 0, nullptr, 0) == 0;
+  regfree(&re);
+  return ok;
 }
 
 std::string show(const std::string& s, size_t limit) {

@@ -24,6 +24,7 @@ struct RunSpec {
   Pairs env;                      // added to PATH; nothing else is inherited
   Pairs files;                    // relative path -> contents, written before the run
   std::vector<std::string> dirs;  // extra (empty) directories to create
+  std::vector<std::string> unreadable;  // files of `files` whose permissions are removed
   StdoutMode stdout_mode = StdoutMode::kPipe;
   int nofile_limit = 0;           // RLIMIT_NOFILE for the child when > 0
   int timeout_ms = 10000;
@@ -46,5 +47,12 @@ RunResult run(const RunSpec& spec);
 
 // Quotes control and non-ASCII bytes and shortens very long texts, for failure messages.
 std::string show(const std::string& s, size_t limit = 3000);
+
+}  // namespace e2e
+
+namespace e2e {
+
+// True when all of `text` matches the POSIX extended regular expression `pattern`.
+bool full_match(const std::string& text, const std::string& pattern);
 
 }  // namespace e2e

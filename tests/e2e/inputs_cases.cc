@@ -60,6 +60,10 @@ const std::vector<Case> kCases = {
      .in = "data\n",
      .out = "data\nmid\nend\n"},
 
+    {.name = "include_last_line_without_newline", .files = {{"a.qf", "A"}}, .in = "@INCLUDE ./a.qf\nafter\n", .out = "A\nafter\n"},
+    {.name = "include_dir_with_final_slash", .args = {"-i", "inc/"}, .files = {{"inc/x.qf", "X\n"}}, .in = "@INCLUDE x.qf\n$(__FILE__)\n",
+     .out = "X\ninc//x.qf\n"},
+
     // __FILE__
     {.name = "file_macro_follows_closed_inputs", .files = {{"a.qf", "in $(__FILE__)\n"}},
      .in = "$(__FILE__)\n@INCLUDE ./a.qf\n$(__FILE__)\n", .out = "stdin\nin stdin\n./a.qf\n"},
@@ -108,6 +112,7 @@ const std::vector<Case> kCases = {
     {.name = "error_in_included_file", .files = {{"a.qf", "\n@ERROR stop\n"}}, .in = "@INCLUDE ./a.qf\n", .out = "",
      .err = at("./a.qf", 2, "stop"), .status = 1},
     {.name = "error_without_final_newline", .in = "@ERROR last", .out = "", .err = at(0, "last"), .status = 1},
+    {.name = "error_backslash_n_not_decoded", .in = "@ERROR a\\nb\n", .out = "", .err = at(1, "a\\nb"), .status = 1},
     {.name = "error_escapes_kept_raw", .in = "@ERROR a\\$b\n", .out = "", .err = at(1, "a\xFF\xA4" "b"), .status = 1},
 
     // @QUOTE

@@ -23,6 +23,7 @@ const std::vector<Case> kCases = {
     {.name = "last_line_without_newline", .in = "abc\nlast", .out = "abc\nlast\n"},
     {.name = "last_line_without_newline_keeps_trailing_blanks", .in = "abcd  ", .out = "abcd  \n"},
     {.name = "last_line_without_newline_keeps_line_count", .in = "a\n$(__LINE__)", .out = "a\n1\n"},
+    {.name = "carriage_return_inside_line_kept", .in = "a\rb\n", .out = "a\rb\n"},
     {.name = "crlf_line_ends", .in = "a\r\nb\r\n", .out = "a\nb\n"},
     {.name = "other_control_white_space_trimmed", .in = "\v\fa\v\f\n", .out = "a\n"},
 

@@ -9,14 +9,14 @@ bool matches(const std::string& got, const std::string& want, bool regex) { retu
 }  // namespace
 
 void check_case(const Case& c) {
-  RunSpec spec;
-  spec.args = c.args;
-  spec.env = c.env;
-  spec.files = c.files;
-  spec.stdin_data = c.in;
-  spec.stdin_file = c.stdin_file;
-  spec.dirs = c.dirs;
-  RunResult r = run(spec);
+  Invocation inv;
+  inv.args = c.args;
+  inv.env = c.env;
+  inv.files = c.files;
+  inv.stdin_data = c.in;
+  inv.stdin_file = c.stdin_file;
+  inv.dirs = c.dirs;
+  RunResult r = run(inv);
   ASSERT_FALSE(r.timed_out) << "the run did not end within the time limit";
   ASSERT_EQ(r.signal, 0) << "killed by signal " << r.signal << "\nstderr:\n" << show(r.err);
   EXPECT_TRUE(matches(r.out, c.out, c.match & kOutRegex))

@@ -68,30 +68,30 @@ struct IgnoreSigpipe {
 
 const char* binary_path() { return QUENFOLD_BIN; }
 
-RunResult run(const RunSpec& spec) {
+RunResult run(const Invocation& inv) {
   RunResult res;
   res.workdir = make_workdir();
   fs::path wd(res.workdir);
-  for (const auto& [rel, data] : spec.files) write_file(wd / rel, data);
-  for (const auto& d : spec.dirs) fs::create_directories(wd / d);
-  for (const auto& u : spec.unreadable) fs::permissions(wd / u, fs::perms::none);
+  for (const auto& [rel, data] : inv.files) write_file(wd / rel, data);
+  for (const auto& d : inv.dirs) fs::create_directories(wd / d);
+  for (const auto& u : inv.unreadable) fs::permissions(wd / u, fs::perms::none);
 
   // Everything the child needs is built before fork: only async-signal-safe calls after it.
   std::vector<std::string> argv_s;
   argv_s.push_back(binary_path());
-  for (const auto& a : spec.args) argv_s.push_back(a);
+  for (const auto& a : inv.args) argv_s.push_back(a);
   std::vector<char*> argv;
   for (auto& a : argv_s) argv.push_back(a.data());
   argv.push_back(nullptr);
 
   std::vector<std::string> env_s;
   env_s.push_back("PATH=/usr/local/bin:/usr/bin:/bin");
-  for (const auto& [k, v] : spec.env) env_s.push_back(k + "=" + v);
+  for (const auto& [k, v] : inv.env) env_s.push_back(k + "=" + v);
   std::vector<char*> envp;
   for (auto& e : env_s) envp.push_back(e.data());
   envp.push_back(nullptr);
 
-  std::string stdin_path = spec.stdin_file.empty() ? std::string() : (wd / spec.stdin_file).string();
+  std::string stdin_path = inv.stdin_file.empty() ? std::string() : (wd / inv.stdin_file).string();
 
   int in_pipe[2], out_pipe[2], err_pipe[2];
   if (pipe2(in_pipe, O_CLOEXEC) || pipe2(out_pipe, O_CLOEXEC) || pipe2(err_pipe, O_CLOEXEC))
@@ -109,7 +109,7 @@ RunResult run(const RunSpec& spec) {
     } else if (dup2(in_pipe[0], 0) < 0) {
       _exit(126);
     }
-    switch (spec.stdout_mode) {
+    switch (inv.stdout_mode) {
       case StdoutMode::kPipe:
         if (dup2(out_pipe[1], 1) < 0) _exit(126);
         break;
@@ -124,9 +124,9 @@ RunResult run(const RunSpec& spec) {
         break;
     }
     if (dup2(err_pipe[1], 2) < 0) _exit(126);
-    if (spec.nofile_limit > 0) {
+    if (inv.nofile_limit > 0) {
       struct rlimit rl;
-      rl.rlim_cur = rl.rlim_max = static_cast<rlim_t>(spec.nofile_limit);
+      rl.rlim_cur = rl.rlim_max = static_cast<rlim_t>(inv.nofile_limit);
       setrlimit(RLIMIT_NOFILE, &rl);
     }
     execve(argv[0], argv.data(), envp.data());
@@ -138,7 +138,7 @@ RunResult run(const RunSpec& spec) {
   close(err_pipe[1]);
 
   int in_fd = in_pipe[1];
-  if (!stdin_path.empty() || spec.stdin_data.empty()) {
+  if (!stdin_path.empty() || inv.stdin_data.empty()) {
     close(in_fd);
     in_fd = -1;
   } else {
@@ -146,7 +146,7 @@ RunResult run(const RunSpec& spec) {
   }
   int out_fd = out_pipe[0], err_fd = err_pipe[0];
   size_t in_done = 0;
-  long long deadline = now_ms() + spec.timeout_ms;
+  long long deadline = now_ms() + inv.timeout_ms;
   char buf[65536];
 
   while (out_fd >= 0 || err_fd >= 0) {
@@ -164,9 +164,9 @@ RunResult run(const RunSpec& spec) {
     }
     if (r == 0) { res.timed_out = true; break; }
     if (i_in >= 0 && p[i_in].revents) {
-      ssize_t w = write(in_fd, spec.stdin_data.data() + in_done, spec.stdin_data.size() - in_done);
+      ssize_t w = write(in_fd, inv.stdin_data.data() + in_done, inv.stdin_data.size() - in_done);
       if (w > 0) in_done += static_cast<size_t>(w);
-      if ((w < 0 && errno != EAGAIN && errno != EINTR) || in_done == spec.stdin_data.size()) {
+      if ((w < 0 && errno != EAGAIN && errno != EINTR) || in_done == inv.stdin_data.size()) {
         close(in_fd);  // EPIPE: the child stopped reading; the rest is simply not delivered
         in_fd = -1;
       }

@@ -17,7 +17,7 @@ enum class StdoutMode {
   kClosed,   // descriptor 1 is closed in the child
 };
 
-struct RunSpec {
+struct Invocation {
   std::vector<std::string> args;  // words after the program name
   std::string stdin_data;         // fed through a pipe (may hold NUL bytes)
   std::string stdin_file;         // when set: relative path in the work directory used as stdin instead
@@ -43,7 +43,7 @@ struct RunResult {
 // Path of the binary under test.
 const char* binary_path();
 
-RunResult run(const RunSpec& spec);
+RunResult run(const Invocation& inv);
 
 // Quotes control and non-ASCII bytes and shortens very long texts, for failure messages.
 std::string show(const std::string& s, size_t limit = 3000);

@@ -85,8 +85,8 @@ int closed_port() {
   return ntohs(a.sin_port);
 }
 
-RunResult run_ok(const RunSpec& spec) {
-  RunResult r = run(spec);
+RunResult run_ok(const Invocation& inv) {
+  RunResult r = run(inv);
   EXPECT_FALSE(r.timed_out) << "the run did not end within the time limit";
   EXPECT_EQ(r.signal, 0) << "killed by signal; stderr:\n" << show(r.err);
   return r;
@@ -102,24 +102,24 @@ const std::string kTcpScript = "@DEFINE x 1\nfrom tcp $x $(__LINE__)\n";
 
 TEST(Tcp, OperandReadsScript) {
   OneShotServer srv(kTcpScript);
-  RunSpec spec;
-  spec.args = {srv.addr()};
-  expect_out(run_ok(spec), "from tcp 1 2\n");
+  Invocation inv;
+  inv.args = {srv.addr()};
+  expect_out(run_ok(inv), "from tcp 1 2\n");
 }
 
 TEST(Tcp, FileMacroNamesSourceAfterItEnds) {
   OneShotServer srv("first\n");
-  RunSpec spec;
-  spec.args = {"./a.qf", srv.addr()};
-  spec.files = {{"a.qf", "then $(__FILE__)\n"}};
-  expect_out(run_ok(spec), "first\nthen " + srv.addr() + "\n");
+  Invocation inv;
+  inv.args = {"./a.qf", srv.addr()};
+  inv.files = {{"a.qf", "then $(__FILE__)\n"}};
+  expect_out(run_ok(inv), "first\nthen " + srv.addr() + "\n");
 }
 
 TEST(Tcp, IncludeReadsScript) {
   OneShotServer srv(kTcpScript);
-  RunSpec spec;
-  spec.stdin_data = "before\n@DEFINE src " + srv.addr() + "\n@INCLUDE $(src)\nafter $x\n";
-  expect_out(run_ok(spec), "before\nfrom tcp 1 2\nafter 1\n");
+  Invocation inv;
+  inv.stdin_data = "before\n@DEFINE src " + srv.addr() + "\n@INCLUDE $(src)\nafter $x\n";
+  expect_out(run_ok(inv), "before\nfrom tcp 1 2\nafter 1\n");
 }
 
 TEST(Tcp, PortForms) {
@@ -139,17 +139,17 @@ TEST(Tcp, PortForms) {
   for (const auto& f : forms) {
     SCOPED_TRACE(f.what);
     OneShotServer srv(kTcpScript);
-    RunSpec spec;
-    spec.args = {f.make(srv.port())};
-    expect_out(run_ok(spec), "from tcp 1 2\n");
+    Invocation inv;
+    inv.args = {f.make(srv.port())};
+    expect_out(run_ok(inv), "from tcp 1 2\n");
   }
 }
 
 TEST(Tcp, PeerClosesAtOnce) {
   OneShotServer srv("");
-  RunSpec spec;
-  spec.args = {srv.addr()};
-  RunResult r = run_ok(spec);
+  Invocation inv;
+  inv.args = {srv.addr()};
+  RunResult r = run_ok(inv);
   expect_out(r, "");
   EXPECT_TRUE(srv.accepted());
 }
@@ -162,16 +162,16 @@ TEST(Tcp, ScriptArrivesInSmallPieces) {
     want += "line " + std::to_string(i) + " [" + std::to_string(i * 7) + "]  continued\n";
   }
   OneShotServer srv(script, 7);
-  RunSpec spec;
-  spec.args = {srv.addr()};
-  expect_out(run_ok(spec), want);
+  Invocation inv;
+  inv.args = {srv.addr()};
+  expect_out(run_ok(inv), want);
 }
 
 TEST(Tcp, LoopsRepeat) {
   OneShotServer srv("@FOR i a b c\n<$i> $(__LINE__)\n@END\nend\n");
-  RunSpec spec;
-  spec.args = {srv.addr()};
-  expect_out(run_ok(spec), "<a> 2\n<b> 2\n<c> 2\nend\n");
+  Invocation inv;
+  inv.args = {srv.addr()};
+  expect_out(run_ok(inv), "<a> 2\n<b> 2\n<c> 2\nend\n");
 }
 
 TEST(Tcp, BinaryGarbage) {
@@ -179,9 +179,9 @@ TEST(Tcp, BinaryGarbage) {
   std::string junk;
   for (int i = 0; i < 200000; ++i) junk += static_cast<char>(gen() & 0xFF);
   OneShotServer srv(junk, 4096);
-  RunSpec spec;
-  spec.args = {srv.addr()};
-  RunResult r = run_ok(spec);
+  Invocation inv;
+  inv.args = {srv.addr()};
+  RunResult r = run_ok(inv);
   EXPECT_TRUE(r.status == 0 || r.status == 1) << r.status;
   if (r.status == 1) {
     EXPECT_TRUE(full_match(r.err, "(quenfold|expr): [^\n]*\n")) << show(r.err);
@@ -190,17 +190,17 @@ TEST(Tcp, BinaryGarbage) {
 
 TEST(Tcp, ConnectionRefused) {
   int port = closed_port();
-  RunSpec spec;
-  spec.args = {"127.0.0.1:" + std::to_string(port)};
-  spec.stdin_data = "not read\n";
-  expect_out(run_ok(spec), "", "quenfold: Can't open input socket on 127.0.0.1:" + std::to_string(port) + " (Connection refused)\n", 1);
+  Invocation inv;
+  inv.args = {"127.0.0.1:" + std::to_string(port)};
+  inv.stdin_data = "not read\n";
+  expect_out(run_ok(inv), "", "quenfold: Can't open input socket on 127.0.0.1:" + std::to_string(port) + " (Connection refused)\n", 1);
 }
 
 TEST(Tcp, RefusedFromInclude) {
   int port = closed_port();
-  RunSpec spec;
-  spec.stdin_data = "ok\n@INCLUDE 127.0.0.1:" + std::to_string(port) + "\n";
-  expect_out(run_ok(spec), "ok\n",
+  Invocation inv;
+  inv.stdin_data = "ok\n@INCLUDE 127.0.0.1:" + std::to_string(port) + "\n";
+  expect_out(run_ok(inv), "ok\n",
              "quenfold: file stdin line 2: Can't open input socket on 127.0.0.1:" + std::to_string(port) + " (Connection refused)\n", 1);
 }
 
@@ -215,9 +215,9 @@ TEST(Tcp, UnusableNames) {
   };
   for (const auto& name : names) {
     SCOPED_TRACE(name.substr(0, 40));
-    RunSpec spec;
-    spec.args = {name};
-    RunResult r = run_ok(spec);
+    Invocation inv;
+    inv.args = {name};
+    RunResult r = run_ok(inv);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.status, 1);
     std::string prefix = "quenfold: Can't open input socket on " + name + " (";
@@ -229,19 +229,19 @@ TEST(Tcp, UnusableNames) {
 // Output that cannot be written.
 
 TEST(Output, DevFullSmall) {
-  RunSpec spec;
-  spec.stdin_data = "hello\n";
-  spec.stdout_mode = StdoutMode::kDevFull;
-  RunResult r = run_ok(spec);
+  Invocation inv;
+  inv.stdin_data = "hello\n";
+  inv.stdout_mode = StdoutMode::kDevFull;
+  RunResult r = run_ok(inv);
   EXPECT_EQ(r.err, "quenfold: Can't write to file\n");
   EXPECT_EQ(r.status, 1);
 }
 
 TEST(Output, DevFullLarge) {
-  RunSpec spec;
-  for (int i = 0; i < 100000; ++i) spec.stdin_data += "line " + std::to_string(i) + " of some length\n";
-  spec.stdout_mode = StdoutMode::kDevFull;
-  RunResult r = run_ok(spec);
+  Invocation inv;
+  for (int i = 0; i < 100000; ++i) inv.stdin_data += "line " + std::to_string(i) + " of some length\n";
+  inv.stdout_mode = StdoutMode::kDevFull;
+  RunResult r = run_ok(inv);
   EXPECT_TRUE(full_match(r.err, "quenfold: (file stdin line [0-9]+: )?Can't write to file\n")) << show(r.err);
   EXPECT_EQ(r.status, 1);
 }
@@ -249,65 +249,65 @@ TEST(Output, DevFullLarge) {
 TEST(Output, DevFullPrintAndShow) {
   for (const char* script : {"@PRINT x\n", "@SHOW\n", "@PRINT x\n@DEFINE y 1\n"}) {
     SCOPED_TRACE(script);
-    RunSpec spec;
-    spec.stdin_data = script;
-    spec.stdout_mode = StdoutMode::kDevFull;
-    RunResult r = run_ok(spec);
+    Invocation inv;
+    inv.stdin_data = script;
+    inv.stdout_mode = StdoutMode::kDevFull;
+    RunResult r = run_ok(inv);
     EXPECT_TRUE(full_match(r.err, "quenfold: (file stdin line [0-9]+: )?Can't write to file\n")) << show(r.err);
     EXPECT_EQ(r.status, 1);
   }
 }
 
 TEST(Output, DevFullWithoutOutputSucceeds) {
-  RunSpec spec;
-  spec.stdin_data = "@DEFINE x 1\n# nothing is written\n";
-  spec.stdout_mode = StdoutMode::kDevFull;
-  expect_out(run_ok(spec), "", "", 0);
+  Invocation inv;
+  inv.stdin_data = "@DEFINE x 1\n# nothing is written\n";
+  inv.stdout_mode = StdoutMode::kDevFull;
+  expect_out(run_ok(inv), "", "", 0);
 }
 
 TEST(Output, StdoutClosed) {
-  RunSpec spec;
-  spec.stdin_data = "hello\n";
-  spec.stdout_mode = StdoutMode::kClosed;
-  RunResult r = run_ok(spec);
+  Invocation inv;
+  inv.stdin_data = "hello\n";
+  inv.stdout_mode = StdoutMode::kClosed;
+  RunResult r = run_ok(inv);
   EXPECT_TRUE(full_match(r.err, "quenfold: (file stdin line [0-9]+: )?Can't write to file\n")) << show(r.err);
   EXPECT_EQ(r.status, 1);
 }
 
 TEST(Output, OutputBeforeErrorIsKept) {
-  RunSpec spec;
-  for (int i = 0; i < 50000; ++i) spec.stdin_data += "row " + std::to_string(i) + "\n";
-  spec.stdin_data += "@PRINT last\n@ERROR stop\n";
+  Invocation inv;
+  for (int i = 0; i < 50000; ++i) inv.stdin_data += "row " + std::to_string(i) + "\n";
+  inv.stdin_data += "@PRINT last\n@ERROR stop\n";
   std::string want;
   for (int i = 0; i < 50000; ++i) want += "row " + std::to_string(i) + "\n";
-  expect_out(run_ok(spec), want + "last\n", "quenfold: file stdin line 50002: stop\n", 1);
+  expect_out(run_ok(inv), want + "last\n", "quenfold: file stdin line 50002: stop\n", 1);
 }
 
 // Large and hostile input.
 
 TEST(Input, TenMegabyteLine) {
-  RunSpec spec;
+  Invocation inv;
   std::string big(10 * 1024 * 1024, 'x');
-  spec.stdin_data = "@DEFINE v <$(0)>\n" + big + " $(v:" + big.substr(0, 1000) + ")\nnext\n";
-  spec.timeout_ms = 60000;
-  expect_out(run_ok(spec), big + " <" + big.substr(0, 1000) + ">\nnext\n");
+  inv.stdin_data = "@DEFINE v <$(0)>\n" + big + " $(v:" + big.substr(0, 1000) + ")\nnext\n";
+  inv.timeout_ms = 60000;
+  expect_out(run_ok(inv), big + " <" + big.substr(0, 1000) + ">\nnext\n");
 }
 
 TEST(Input, MegabyteArgument) {
-  RunSpec spec;
+  Invocation inv;
   std::string arg(1024 * 1024, 'a');
-  spec.stdin_data = "@DEFINE v [$(0)|$(1)]\n$(v:" + arg + "," + arg + ")\n$(@:" + arg + ")\n";
-  spec.timeout_ms = 60000;
-  expect_out(run_ok(spec), "[" + arg + "|" + arg + "]\n" + std::to_string(arg.size()) + "\n");
+  inv.stdin_data = "@DEFINE v [$(0)|$(1)]\n$(v:" + arg + "," + arg + ")\n$(@:" + arg + ")\n";
+  inv.timeout_ms = 60000;
+  expect_out(run_ok(inv), "[" + arg + "|" + arg + "]\n" + std::to_string(arg.size()) + "\n");
 }
 
 TEST(Input, BinaryGarbageOnStdin) {
   for (unsigned seed : {1u, 2u, 3u}) {
     SCOPED_TRACE(seed);
     std::mt19937 gen(seed);
-    RunSpec spec;
-    for (int i = 0; i < 300000; ++i) spec.stdin_data += static_cast<char>(gen() & 0xFF);
-    RunResult r = run_ok(spec);
+    Invocation inv;
+    for (int i = 0; i < 300000; ++i) inv.stdin_data += static_cast<char>(gen() & 0xFF);
+    RunResult r = run_ok(inv);
     EXPECT_TRUE(r.status == 0 || r.status == 1) << r.status;
     if (r.status == 1) {
       EXPECT_TRUE(full_match(r.err, "(quenfold|expr): [^\n]*\n")) << show(r.err);
@@ -333,20 +333,20 @@ TEST(Input, TextWithoutMarkupPassesThrough) {
     in += s + "\n";
     out += s + "\n";
   }
-  RunSpec spec;
-  spec.stdin_data = in;
-  expect_out(run_ok(spec), out);
+  Invocation inv;
+  inv.stdin_data = in;
+  expect_out(run_ok(inv), out);
 }
 
 TEST(Input, SelfIncludeRunsOutOfDescriptors) {
 #ifdef E2E_SANITIZED
   GTEST_SKIP() << "the sanitizer runtime needs free descriptors to report on its own checks";
 #endif
-  RunSpec spec;
-  spec.files = {{"a.qf", "@INCLUDE ./a.qf\n"}};
-  spec.stdin_data = "@INCLUDE ./a.qf\n";
-  spec.nofile_limit = 64;
-  RunResult r = run_ok(spec);
+  Invocation inv;
+  inv.files = {{"a.qf", "@INCLUDE ./a.qf\n"}};
+  inv.stdin_data = "@INCLUDE ./a.qf\n";
+  inv.nofile_limit = 64;
+  RunResult r = run_ok(inv);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "quenfold: file ./a.qf line 1: Can't open ./a.qf (Too many open files)\n");
   EXPECT_EQ(r.status, 1);
@@ -354,19 +354,19 @@ TEST(Input, SelfIncludeRunsOutOfDescriptors) {
 
 TEST(Input, UnreadableFile) {
   if (geteuid() == 0) GTEST_SKIP() << "root can read any file";
-  RunSpec spec;
-  spec.files = {{"a.qf", "A\n"}};
-  spec.unreadable = {"a.qf"};
-  spec.stdin_data = "@INCLUDE ./a.qf\n";
-  expect_out(run_ok(spec), "", "quenfold: file stdin line 1: Can't open ./a.qf (Permission denied)\n", 1);
+  Invocation inv;
+  inv.files = {{"a.qf", "A\n"}};
+  inv.unreadable = {"a.qf"};
+  inv.stdin_data = "@INCLUDE ./a.qf\n";
+  expect_out(run_ok(inv), "", "quenfold: file stdin line 1: Can't open ./a.qf (Permission denied)\n", 1);
 }
 
 // Values known only at run time.
 
 TEST(RunTime, PidIsTheProcessId) {
-  RunSpec spec;
-  spec.stdin_data = "$(__PID__)\n";
-  RunResult r = run_ok(spec);
+  Invocation inv;
+  inv.stdin_data = "$(__PID__)\n";
+  RunResult r = run_ok(inv);
   EXPECT_EQ(r.out, std::to_string(r.pid) + "\n");
   EXPECT_EQ(r.status, 0);
 }
@@ -376,10 +376,10 @@ TEST(RunTime, ProgramNameSelectsVariable) {
   std::string bin = binary_path();
   std::string base = bin.substr(bin.rfind('/') + 1);
   ASSERT_EQ(base, "quenfold");
-  RunSpec spec;
-  spec.env = {{"quenfold", "-DFROM_ENV=yes"}};
-  spec.stdin_data = "$(FROM_ENV)\n";
-  expect_out(run_ok(spec), "yes\n");
+  Invocation inv;
+  inv.env = {{"quenfold", "-DFROM_ENV=yes"}};
+  inv.stdin_data = "$(FROM_ENV)\n";
+  expect_out(run_ok(inv), "yes\n");
 }
 
 }  // namespace

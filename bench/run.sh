@@ -4,11 +4,17 @@
 # expected output before it is timed; a mismatch is shown and not timed.
 #
 #   bench/run.sh [FACTOR]
+#   bench/run.sh --check     only checks every output, at a tiny size, untimed
 #
 # FACTOR scales every input (default 1; 0.01 for a quick check). Environment:
 # BENCH_RUNS (timed runs per command, default 10), BENCH_WORK (where the inputs
 # go), BENCH_BUILD (the build directory).
 set -euo pipefail
+check_only=
+if [ "${1:-}" = --check ]; then
+  check_only=1
+  set -- 0.01
+fi
 factor=${1:-1}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BENCH_BUILD:-$root/build-bench}
@@ -17,8 +23,10 @@ runs=${BENCH_RUNS:-10}
 
 # hyperfine and GNU time come from Debian's packages when they are missing.
 missing=()
-command -v hyperfine >/dev/null || missing+=(hyperfine)
-[ -x /usr/bin/time ] || missing+=(time)
+if [ -z "$check_only" ]; then
+  command -v hyperfine >/dev/null || missing+=(hyperfine)
+  [ -x /usr/bin/time ] || missing+=(time)
+fi
 command -v cmake >/dev/null || missing+=(cmake)
 if [ ${#missing[@]} -ne 0 ]; then
   sudo=; [ "$(id -u)" -ne 0 ] && sudo=sudo
@@ -70,7 +78,7 @@ peak_kib() {  # command -> peak resident KiB of quenfold (or of the command)
 # Figures quoted for m4 at factor 1 (seconds); not measured here.
 declare -A m4_quoted=([w1]=1.2 [w2]=0.33 [w3]=0.29 [w4]=0.84 [w5]=0.38 [w6]=0.33 [w8]=0.84)
 
-printf '%-4s %-9s %10s %10s %8s %10s\n' work impl median_s peak_KiB x_floor m4q/ours
+[ -n "$check_only" ] || printf '%-4s %-9s %10s %10s %8s %10s\n' work impl median_s peak_KiB x_floor m4q/ours
 floor_w1=
 status=0
 for w in w1 w2 w3 w4 w5 w6 w7 w8; do
@@ -81,6 +89,10 @@ for w in w1 w2 w3 w4 w5 w6 w7 w8; do
       echo "$w $impl: output differs from the expected output (not timed):"
       sh -c "$cmd" | cmp - "$(expected_for "$w")" || true
       status=1
+      continue
+    fi
+    if [ -n "$check_only" ]; then
+      echo "$w $impl: output as expected"
       continue
     fi
     median=$(median_of "$cmd")

@@ -40,7 +40,7 @@ void start_up(Engine& engine, int argc, const char* const* argv) {
         break;
       }
       case 'i':
-        engine.macros.predefined(kRowInclude).value = std::string(arg);
+        engine.macros.predefined(kRowInclude).set_value(arg);
         break;
       case 'q':
         engine.quiet = true;

@@ -13,18 +13,18 @@ namespace quenfold {
 
 void init_macros(Engine& engine) {
   MacroTable& t = engine.macros;
-  t.predefined(kRowPid).value = format_string("%ld", static_cast<long>(getpid()));
+  t.predefined(kRowPid).set_value(format_string("%ld", static_cast<long>(getpid())));
 
   const char* user = std::getenv("USER");
   if (user == nullptr) user = std::getenv("LOGNAME");
   if (user == nullptr) user = getlogin();
-  t.predefined(kRowUser).value = user ? user : "";
+  t.predefined(kRowUser).set_value(std::string_view(user ? user : ""));
 
   std::time_t now = std::time(nullptr);
   char text[24];
   if (const std::tm* local = std::localtime(&now)) {
-    if (std::strftime(text, sizeof text, "%a %b %e %Y", local) != 0) t.predefined(kRowDate).value = text;
-    if (std::strftime(text, sizeof text, "%T", local) != 0) t.predefined(kRowTime).value = text;
+    if (std::strftime(text, sizeof text, "%a %b %e %Y", local) != 0) t.predefined(kRowDate).set_value(std::string_view(text));
+    if (std::strftime(text, sizeof text, "%T", local) != 0) t.predefined(kRowTime).set_value(std::string_view(text));
   }
 }
 
@@ -88,15 +88,15 @@ void define_directive(Engine& engine, int code, std::string_view raw) {
       break;
     }
     case kRedefine:
-      changeable(engine, name).value = std::string(value);
+      changeable(engine, name).set_value(value);
       break;
     case kExtend: {
       Macro& macro = changeable(engine, name);
       // The old part is frozen now; the appended text stays unexpanded.
-      std::string extended = expand_macros(engine, macro.value);
+      std::string extended = expand_macros(engine, macro.value());
       extended.push_back(' ');
       extended.append(value);
-      macro.value = std::move(extended);
+      macro.set_value(std::move(extended));
       break;
     }
     case kUndef:

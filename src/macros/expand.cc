@@ -64,19 +64,20 @@ void expand_call(Engine& engine, std::string_view ref, std::string& out) {
     call.count = engine.params.size() - mark;
   }
   const std::string& value = engine.macros.value(*macro);
-  if (find_byte(value, '$') == std::string_view::npos) {
-    out.append(value);  // nothing to expand: quotes change nothing either
-  } else {
+  if (macro->has_reference()) {
     expand_into(engine, value, call, out);
+  } else {
+    out.append(value);  // nothing to expand: quotes change nothing either
   }
   engine.params.resize(mark);
 }
 
-// Resolves one reference whose text, as read after the '$', is `raw`.
-void resolve(Engine& engine, std::string_view raw, Params params, std::string& out) {
+// Resolves one reference whose text, as read after the '$', is `raw`;
+// `nested` tells whether that text holds a '$'.
+void resolve(Engine& engine, std::string_view raw, bool nested, Params params, std::string& out) {
   std::string expanded;
   std::string_view ref = raw;
-  if (find_byte(raw, '$') != std::string_view::npos) {
+  if (nested) {
     expand_into(engine, raw, params, expanded);
     ref = expanded;
   }
@@ -119,31 +120,36 @@ void expand_into(Engine& engine, std::string_view text, Params params, std::stri
       continue;
     }
     std::string_view ref;
+    bool nested = false;
     if (p == end) {
       // A '$' at the end: an empty reference.
     } else if (*p != '(') {
       ref = std::string_view(p, 1);
+      nested = *p == '$';
       ++p;
     } else {
       ++p;
       if (p == end) die(engine, "Missing close paren for macro '%s'", "");
       const char* start = p++;  // the first character is taken whatever it is
+      nested = *start == '$';
       int nesting = 1;
       for (;; ++p) {
-        p = find_any<'(', ')'>(p, end);
+        p = find_any<'(', ')', '$'>(p, end);
         if (p == end) {
           die(engine, "Missing close paren for macro '%s'", std::string(start, end).c_str());
         }
         if (*p == ')') {
           if (--nesting == 0) break;
-        } else {
+        } else if (*p == '(') {
           ++nesting;
+        } else {
+          nested = true;
         }
       }
       ref = std::string_view(start, static_cast<size_t>(p - start));
       ++p;
     }
-    resolve(engine, ref, params, out);
+    resolve(engine, ref, nested, params, out);
     if (engine.io.max_text != 0 && out.size() > engine.io.max_text) {
       die(engine, "Text limit of this run reached");
     }

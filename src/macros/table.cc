@@ -45,7 +45,7 @@ uint64_t mix(uint64_t h) {
 MacroTable::MacroTable() : buckets_(kFirstBuckets, nullptr) {
   for (int row = 0; row < kPredefinedCount; ++row) {
     Macro* m = new_node();
-    m->value = kRows[row].value;
+    m->set_value(std::string_view(kRows[row].value));
     m->user_defined = false;
     link(lookup_or_add(kRows[row].name), m);
     rows_[row] = m;
@@ -134,10 +134,10 @@ Macro* MacroTable::new_node() {
 }
 
 void MacroTable::free_node(Macro* m) {
-  if (m->value.capacity() > kKeptValue) {
-    std::string().swap(m->value);
+  if (m->value_.capacity() > kKeptValue) {
+    std::string().swap(m->value_);
   } else {
-    m->value.clear();
+    m->value_.clear();
   }
   m->key = nullptr;
   m->prev = m->prev_same = m->next_same = nullptr;
@@ -171,7 +171,7 @@ void MacroTable::link(MacroName& key, Macro* m) {
 void MacroTable::append(std::string_view name, std::string_view value) {
   MacroName& key = lookup_or_add(name);
   Macro* m = new_node();
-  m->value.assign(value.data(), value.size());
+  m->set_value(value);
   m->user_defined = true;
   link(key, m);
 }
@@ -220,7 +220,7 @@ void MacroTable::cut_after(Macro* last) {
 }
 
 void MacroTable::refresh_line() {
-  rows_[kRowLine]->value = std::to_string(line_);
+  rows_[kRowLine]->set_value(std::to_string(line_));
   line_shown_ = line_;
 }
 

@@ -17,7 +17,6 @@ struct MacroName;
 // One entry of the macro list.
 struct Macro {
   MacroName* key = nullptr;  // the entry's name, shared by its entries
-  std::string value;         // as written, not expanded
   bool user_defined = false;
   Macro* prev = nullptr;  // list order
   Macro* next = nullptr;
@@ -25,6 +24,27 @@ struct Macro {
   Macro* next_same = nullptr;
 
   const std::string& name() const;
+  // The value as written, not expanded.
+  const std::string& value() const { return value_; }
+  void set_value(std::string_view text) {
+    value_.assign(text.data(), text.size());
+    references_ = kUnknown;
+  }
+  void set_value(std::string&& text) {
+    value_ = std::move(text);
+    references_ = kUnknown;
+  }
+  // Whether the value holds a '$', so that expanding it can change it.
+  bool has_reference() {
+    if (references_ == kUnknown) references_ = value_.find('$') == std::string::npos ? kNo : kYes;
+    return references_ == kYes;
+  }
+
+ private:
+  friend class MacroTable;
+  enum : unsigned char { kUnknown, kNo, kYes };
+  std::string value_;
+  unsigned char references_ = kUnknown;
 };
 
 // A name seen by the index, with the chain of its entries. A name keeps its
@@ -73,7 +93,7 @@ class MacroTable {
   // The value of `m`; __LINE__ is brought up to date first.
   const std::string& value(Macro& m) {
     if (&m == rows_[kRowLine] && line_shown_ != line_) refresh_line();
-    return m.value;
+    return m.value_;
   }
 
   // Appends a user-defined entry (no checks).

@@ -15,12 +15,13 @@ void for_directive(Engine& engine, std::string_view expanded) {
   top.reader->hold(frame.offset);
   engine.loops.push_back(std::move(frame));
 
-  // Each value is one more entry of the name, in the order written.
-  std::string_view name = cut.word;
+  // Each value is one more entry of the name, in the order written. The
+  // name is not empty (a word always is not), so no check is needed.
+  MacroName& key = engine.macros.key_of(cut.word);
   SplitWord values = cut;
   while (values.has_rest) {
     values = split_word(values.rest);
-    define_macro(engine, name, values.word, false);
+    engine.macros.append(key, values.word);
   }
 }
 

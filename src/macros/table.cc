@@ -168,8 +168,7 @@ void MacroTable::link(MacroName& key, Macro* m) {
   ++size_;
 }
 
-void MacroTable::append(std::string_view name, std::string_view value) {
-  MacroName& key = lookup_or_add(name);
+void MacroTable::append(MacroName& key, std::string_view value) {
   Macro* m = new_node();
   m->set_value(value);
   m->user_defined = true;

@@ -97,7 +97,10 @@ class MacroTable {
   }
 
   // Appends a user-defined entry (no checks).
-  void append(std::string_view name, std::string_view value);
+  void append(std::string_view name, std::string_view value) { append(key_of(name), value); }
+  void append(MacroName& key, std::string_view value);
+  // The index's record of `name`, made when the name is new.
+  MacroName& key_of(std::string_view name) { return lookup_or_add(name); }
   // Removes the first entry of `name` when it is user-defined. Returns how
   // many entries of the name remain, kNoEntry when there was none, or
   // kPredefinedEntry (nothing removed) when the first one is predefined.

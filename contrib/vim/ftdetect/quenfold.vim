@@ -1,0 +1,2 @@
+" quenfold scripts
+autocmd BufRead,BufNewFile *.qf setfiletype quenfold

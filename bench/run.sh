@@ -18,6 +18,7 @@ fi
 factor=${1:-1}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BENCH_BUILD:-$root/build-bench}
+case "$build" in /*) ;; *) build=$PWD/$build ;; esac
 work=${BENCH_WORK:-${TMPDIR:-/tmp}/quenfold-bench}
 runs=${BENCH_RUNS:-10}
 

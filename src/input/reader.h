@@ -46,8 +46,6 @@ class Reader {
   void hold(uint64_t offset);
   void release(uint64_t offset);
 
-  int fd() const { return fd_; }
-
  private:
   bool fill();  // false at the end of input
 

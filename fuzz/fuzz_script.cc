@@ -1,12 +1,17 @@
 // libFuzzer target: runs the engine in-process on arbitrary bytes as a script.
 //
 // The first byte picks a command line, one of seven fixed ones or the words of
-// the script's first line; the rest is the script, handed to the run as its
+// the script's first line, and whether the script is also read from a pipe and
+// a file for comparison; the rest is the script, handed to the run as its
 // standard input (so @READLINE reads the script too). Output goes to
-// /dev/null, the error line to a string. Every run is bounded by a line limit
-// and a text limit, has no network, and may open only files under a small
-// include directory that this harness builds under /tmp.
+// /dev/null (or, for the comparison, to memory files), the error line to a
+// string. Every run is bounded by a line limit and a text limit, has no
+// network, and may open only files under a small include directory that this
+// harness builds under /tmp.
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -71,6 +76,85 @@ bool allow_path(const std::string& name) {
   return name.find("..") == std::string::npos;
 }
 
+enum class Source { kMemory, kPipe, kFile };
+const char* const kSourceNames[3] = {"memory", "pipe", "file"};
+
+struct Outcome {
+  int status = 0;
+  std::string errors;
+  std::string out;
+};
+
+// Feeds `script` to one run of the engine as its standard input and sends its
+// output to `out_fd`.
+Outcome run_once(const std::vector<const char*>& argv, const std::string& script, Source source,
+                 int out_fd) {
+  Outcome outcome;
+  int in_fd = -1;
+  if (source != Source::kMemory) {
+    int fds[2] = {-1, -1};
+    if (source == Source::kPipe) {
+      // The script (at most -max_len bytes) fits in the pipe's buffer.
+      if (script.size() > 65536 || pipe2(fds, O_CLOEXEC) != 0) std::abort();
+    } else {
+      fds[0] = memfd_create("quenfold-script", MFD_CLOEXEC);
+      fds[1] = dup(fds[0]);
+      if (fds[0] < 0 || fds[1] < 0) std::abort();
+    }
+    size_t done = 0;
+    while (done < script.size()) {
+      ssize_t n = write(fds[1], script.data() + done, script.size() - done);
+      if (n <= 0) std::abort();
+      done += static_cast<size_t>(n);
+    }
+    close(fds[1]);
+    if (source == Source::kFile) lseek(fds[0], 0, SEEK_SET);
+    in_fd = fds[0];
+  }
+
+  quenfold::EngineIo io;
+  if (in_fd >= 0) {
+    io.stdin_fd = in_fd;
+  } else {
+    io.stdin_data = &script;
+  }
+  io.stdout_fd = out_fd;
+  io.stderr_sink = &outcome.errors;
+  io.max_lines = 10000;
+  io.max_text = 1 << 20;
+  io.allow_network = false;
+  io.allow_path = allow_path;
+
+  auto engine = std::make_unique<quenfold::Engine>(io);
+  outcome.status = quenfold::run(*engine, static_cast<int>(argv.size()), argv.data());
+  engine.reset();
+  if (in_fd >= 0) close(in_fd);
+  if (g_verbose) std::fprintf(stderr, "status %d: %s", outcome.status, outcome.errors.c_str());
+  return outcome;
+}
+
+// A run ends with status 0 and no message, or status 1 and exactly one line.
+void check_ending(const Outcome& o) {
+  const std::string& e = o.errors;
+  if (o.status == 0 ? !e.empty()
+                    : o.status != 1 || e.empty() || e.back() != '\n' || e.find('\n') != e.size() - 1) {
+    std::fprintf(stderr, "bad ending: status %d, message [%s]\n", o.status, e.c_str());
+    std::abort();
+  }
+}
+
+std::string read_all(int fd) {
+  std::string text;
+  char buf[65536];
+  for (off_t at = 0;;) {
+    ssize_t n = pread(fd, buf, sizeof buf, at);
+    if (n <= 0) break;
+    text.append(buf, static_cast<size_t>(n));
+    at += n;
+  }
+  return text;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -79,6 +163,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   g_verbose = std::getenv("QUENFOLD_FUZZ_VERBOSE") != nullptr;
   make_fixtures();
   std::atexit(remove_fixtures);
+  // Output beyond this size fails to be written, the same way in every run,
+  // instead of filling memory.
+  signal(SIGXFSZ, SIG_IGN);
+  struct rlimit size_limit = {64 << 20, 64 << 20};
+  setrlimit(RLIMIT_FSIZE, &size_limit);
   g_null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
   if (g_null_fd < 0) {
     std::perror("/dev/null");
@@ -122,49 +211,41 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     argv.push_back("quenfold");
     for (const std::string& w : words) argv.push_back(w.c_str());
   }
-  // Bit 3 of the first byte sends the script through a pipe instead, so it is
-  // read from a descriptor that cannot seek (loops then replay kept text).
-  int pipe_fds[2] = {-1, -1};
-  const bool through_pipe = (data[0] >> 3) & 1;
-  if (through_pipe) {
-    // The script (at most -max_len bytes) fits in the pipe's buffer.
-    if (script.size() > 65536 || pipe2(pipe_fds, O_CLOEXEC) != 0) return 0;
-    size_t done = 0;
-    while (done < script.size()) {
-      ssize_t n = write(pipe_fds[1], script.data() + done, script.size() - done);
-      if (n <= 0) break;
-      done += static_cast<size_t>(n);
+  if (!(data[0] & 8)) {
+    check_ending(run_once(argv, script, Source::kMemory, g_verbose ? 1 : g_null_fd));
+    return 0;
+  }
+
+  // Bit 3 of the first byte: the script is run three times, read from memory,
+  // from a pipe (no seeking: loops replay kept text) and from a regular file
+  // (loops seek back). The three runs must write the same bytes and end alike.
+  Outcome outcomes[3];
+  const Source sources[3] = {Source::kMemory, Source::kPipe, Source::kFile};
+  for (int attempt = 0;; ++attempt) {
+    for (int i = 0; i < 3; ++i) {
+      int out = memfd_create("quenfold-out", MFD_CLOEXEC);
+      if (out < 0) return 0;
+      outcomes[i] = run_once(argv, script, sources[i], out);
+      outcomes[i].out = read_all(out);
+      close(out);
+      check_ending(outcomes[i]);
     }
-    close(pipe_fds[1]);
-  }
-
-  std::string errors;
-  quenfold::EngineIo io;
-  if (through_pipe) {
-    io.stdin_fd = pipe_fds[0];
-  } else {
-    io.stdin_data = &script;
-  }
-  io.stdout_fd = g_verbose ? 1 : g_null_fd;
-  io.stderr_sink = &errors;
-  io.max_lines = 10000;
-  io.max_text = 1 << 20;
-  io.allow_network = false;
-  io.allow_path = allow_path;
-
-  auto engine = std::make_unique<quenfold::Engine>(io);
-  const int status = quenfold::run(*engine, static_cast<int>(argv.size()), argv.data());
-  engine.reset();
-  if (through_pipe) close(pipe_fds[0]);
-
-  if (g_verbose) std::fprintf(stderr, "status %d: %s", status, errors.c_str());
-
-  // A run ends with status 0 and no message, or status 1 and exactly one line.
-  if (status == 0 ? !errors.empty()
-                  : status != 1 || errors.empty() || errors.back() != '\n' ||
-                        errors.find('\n') != errors.size() - 1) {
-    std::fprintf(stderr, "bad ending: status %d, message [%s]\n", status, errors.c_str());
-    std::abort();
+    bool same = true;
+    for (int i = 1; i < 3; ++i) {
+      same = same && outcomes[i].status == outcomes[0].status &&
+             outcomes[i].errors == outcomes[0].errors && outcomes[i].out == outcomes[0].out;
+    }
+    if (same) break;
+    // __TIME__ and @SHOW can change between runs when a second ends; only a
+    // difference that comes back is a fault.
+    if (attempt == 1) {
+      for (int i = 0; i < 3; ++i) {
+        std::fprintf(stderr, "%s: status %d, %zu bytes out, message [%s]\n", kSourceNames[i],
+                     outcomes[i].status, outcomes[i].out.size(), outcomes[i].errors.c_str());
+      }
+      std::fprintf(stderr, "the three ways of reading the script disagree\n");
+      std::abort();
+    }
   }
   return 0;
 }

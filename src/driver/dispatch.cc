@@ -58,13 +58,33 @@ constexpr uint64_t pack(const char* name) {
   return word;
 }
 
-struct PackedNames {
+// The directive names in a table of 64 slots, placed by a multiplicative
+// hash whose multiplier is chosen at compile time so that no two collide.
+struct DirectiveIndex {
+  static constexpr int kShift = 58;
+  uint64_t multiplier = 0;
   uint64_t words[std::size(kDirectives)] = {};
-  constexpr PackedNames() {
+  signed char slot[64] = {};
+  constexpr DirectiveIndex() {
     for (size_t i = 0; i < std::size(kDirectives); ++i) words[i] = pack(kDirectives[i].name);
+    // Candidate multipliers come from a generator: neighbouring odd numbers
+    // would give nearly the same top bits and the same collisions.
+    for (uint64_t k = 0x9e3779b97f4a7c15ULL;; k = (k * 6364136223846793005ULL + 1442695040888963407ULL) | 1) {
+      for (signed char& s : slot) s = -1;
+      bool distinct = true;
+      for (size_t i = 0; i < std::size(kDirectives) && distinct; ++i) {
+        size_t h = static_cast<size_t>((words[i] * k) >> kShift);
+        if (slot[h] != -1) distinct = false;
+        slot[h] = static_cast<signed char>(i);
+      }
+      if (distinct) {
+        multiplier = k;
+        return;
+      }
+    }
   }
 };
-constexpr PackedNames kPacked;
+constexpr DirectiveIndex kIndex;
 
 // The table entry of a directive word (its '@' included), matched without
 // regard to case, or null.
@@ -77,10 +97,8 @@ const Directive* lookup(std::string_view word) {
     if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
     packed |= static_cast<uint64_t>(c) << (8 * i);
   }
-  for (size_t i = 0; i < std::size(kDirectives); ++i) {
-    if (kPacked.words[i] == packed) return &kDirectives[i];
-  }
-  return nullptr;
+  int i = kIndex.slot[(packed * kIndex.multiplier) >> DirectiveIndex::kShift];
+  return i >= 0 && kIndex.words[i] == packed ? &kDirectives[i] : nullptr;
 }
 
 }  // namespace

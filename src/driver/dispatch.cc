@@ -64,18 +64,18 @@ struct DirectiveIndex {
   static constexpr int kShift = 58;
   uint64_t multiplier = 0;
   uint64_t words[std::size(kDirectives)] = {};
-  signed char slot[64] = {};
+  unsigned char slot[64] = {};  // index + 1 of the name placed there, 0 when free
   constexpr DirectiveIndex() {
     for (size_t i = 0; i < std::size(kDirectives); ++i) words[i] = pack(kDirectives[i].name);
     // Candidate multipliers come from a generator: neighbouring odd numbers
     // would give nearly the same top bits and the same collisions.
     for (uint64_t k = 0x9e3779b97f4a7c15ULL;; k = (k * 6364136223846793005ULL + 1442695040888963407ULL) | 1) {
-      for (signed char& s : slot) s = -1;
+      for (unsigned char& s : slot) s = 0;
       bool distinct = true;
       for (size_t i = 0; i < std::size(kDirectives) && distinct; ++i) {
         size_t h = static_cast<size_t>((words[i] * k) >> kShift);
-        if (slot[h] != -1) distinct = false;
-        slot[h] = static_cast<signed char>(i);
+        if (slot[h] != 0) distinct = false;
+        slot[h] = static_cast<unsigned char>(i + 1);
       }
       if (distinct) {
         multiplier = k;
@@ -97,8 +97,8 @@ const Directive* lookup(std::string_view word) {
     if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
     packed |= static_cast<uint64_t>(c) << (8 * i);
   }
-  int i = kIndex.slot[(packed * kIndex.multiplier) >> DirectiveIndex::kShift];
-  return i >= 0 && kIndex.words[i] == packed ? &kDirectives[i] : nullptr;
+  unsigned slot = kIndex.slot[(packed * kIndex.multiplier) >> DirectiveIndex::kShift];
+  return slot != 0 && kIndex.words[slot - 1] == packed ? &kDirectives[slot - 1] : nullptr;
 }
 
 }  // namespace

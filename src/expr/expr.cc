@@ -42,6 +42,7 @@ enum Token : int {
 };
 
 constexpr const char kOperators[] = "|&=<>+-*/%:()";
+static_assert(kOperators[kRp] == ')' && sizeof kOperators == kRp + 2, "token codes follow kOperators");
 
 // The six white-space bytes of the C locale; no byte of 0x80 or above.
 inline bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }

@@ -1,5 +1,7 @@
 #include "input/inputs.h"
 
+#include <cstring>
+
 #include "diag/diag.h"
 
 namespace quenfold {
@@ -17,6 +19,10 @@ void push_input(Engine& engine, std::string name, std::unique_ptr<Reader> owned)
 void close_input(Engine& engine) {
   if (engine.inputs.empty()) die(engine, "Closing unopened file");
   Input& top = engine.inputs.back();
+  // Text lost to a failed read must not pass for the end of the input.
+  if (top.reader->error() != 0) {
+    die(engine, "Can't read %s (%s)", top.name.c_str(), std::strerror(top.reader->error()));
+  }
   uint64_t if_top = engine.ifs.empty() ? 0 : engine.ifs.back().id;
   if (if_top != top.if_at_open) {
     die(engine, "Missing @ENDIF (%s)", engine.ifs.empty() ? "(null)" : engine.ifs.back().text.c_str());

@@ -1,5 +1,6 @@
 #include "input/reader.h"
 
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,7 +27,7 @@ Reader::Reader(int fd, bool owns_fd) : fd_(fd), owns_fd_(owns_fd) {
   }
 }
 
-Reader::Reader(std::string data) : eof_(true) {
+Reader::Reader(std::string_view data) : eof_(true) {
   cap_ = data.size();
   if (cap_ != 0) {
     buf_ = static_cast<char*>(std::malloc(cap_));
@@ -68,7 +69,13 @@ bool Reader::fill() {
       return true;
     }
     if (n < 0 && errno == EINTR) continue;
-    eof_ = true;  // a read error ends the input like its end does
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      // A descriptor left non-blocking by whoever started us: wait for data.
+      pollfd ready = {fd_, POLLIN, 0};
+      if (poll(&ready, 1, -1) >= 0 || errno == EINTR) continue;
+    }
+    if (n < 0) error_ = errno;  // the input ends here, and says why
+    eof_ = true;
     return false;
   }
 }

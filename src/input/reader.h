@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quenfold {
@@ -18,13 +19,14 @@ class Reader {
   // Reads `fd`; closes it when the reader is destroyed if `owns_fd`.
   Reader(int fd, bool owns_fd);
   // Reads the bytes of `data`, then reports the end of input.
-  explicit Reader(std::string data);
+  explicit Reader(std::string_view data);
   ~Reader();
   Reader(const Reader&) = delete;
   Reader& operator=(const Reader&) = delete;
 
   // Next byte (0..255), or -1 at the end of input or on a read error. Once the
   // end has been met it stays met, unless a seek leaves the buffered text.
+  // error() then tells a failed read from the end.
   int get() {
     if (pos_ < end_) return static_cast<unsigned char>(buf_[pos_++]);
     return fill() ? static_cast<unsigned char>(buf_[pos_++]) : -1;
@@ -46,6 +48,9 @@ class Reader {
   void hold(uint64_t offset);
   void release(uint64_t offset);
 
+  // The error number of a read that failed, or 0 when the input simply ended.
+  int error() const { return error_; }
+
  private:
   bool fill();  // false at the end of input
 
@@ -57,6 +62,7 @@ class Reader {
   int fd_ = -1;
   bool owns_fd_ = false;
   bool eof_ = false;
+  int error_ = 0;
   bool seekable_ = false;
   int64_t origin_ = 0;  // descriptor offset when the reader was made
   std::vector<uint64_t> holds_;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include "diag/diag.h"
@@ -82,6 +83,8 @@ void define_directive(Engine& engine, int code, std::string_view raw) {
       std::string line;
       if (read_line(*engine.stdin_reader, line, nullptr) && !line.empty()) {
         define_macro(engine, name, line, true);
+      } else if (engine.stdin_reader->error() != 0) {
+        die(engine, "Can't read stdin (%s)", std::strerror(engine.stdin_reader->error()));
       } else {
         define_macro(engine, name, value, true);
       }

@@ -468,14 +468,9 @@ TEST(InputBreaksOff, DirectoryAsStandardInput) {
   Ending ending = wait_for(pid);
   EXPECT_EQ(ending.signal, 0) << ending;
   EXPECT_EQ(output, "");
-  // The failed read ends the input like its end does (status 0, nothing said),
-  // or is reported as one message.
-  if (ending.status == 0) {
-    EXPECT_EQ(text, "");
-  } else {
-    EXPECT_EQ(ending.status, 1) << ending;
-    expect_one_message(text);
-  }
+  // The failed read is reported, never taken for the end of the input.
+  EXPECT_EQ(ending.status, 1) << ending;
+  EXPECT_EQ(text, "quenfold: file stdin line 0: Can't read stdin (Is a directory)\n");
   std::filesystem::remove_all(dir);
 }
 
@@ -600,7 +595,7 @@ class ResettingPeer {
   std::thread thread_;
 };
 
-TEST(TcpPeer, ResetEndsTheRun) {
+TEST(TcpPeer, ResetIsReportedAsAFailedRead) {
   struct Case {
     const char* name;
     std::string sent;
@@ -630,11 +625,13 @@ TEST(TcpPeer, ResetEndsTheRun) {
     Ending ending = wait_for(pid);
     EXPECT_FALSE(ending.hung);
     EXPECT_EQ(ending.signal, 0) << ending;
-    EXPECT_TRUE(ending.status == 0 || ending.status == 1) << ending;
-    EXPECT_LE(count_lines(text), 1) << text;
-    if (ending.status == 0) {
-      EXPECT_EQ(text, "");
-    }
+    // A reset is a failed read: the run says so instead of ending as if the
+    // text were complete.
+    EXPECT_EQ(ending.status, 1) << ending;
+    EXPECT_EQ(count_lines(text), 1) << text;
+    const std::string said = "Can't read " + peer.name() + " (Connection reset by peer)\n";
+    EXPECT_TRUE(text.size() >= said.size() && text.compare(text.size() - said.size(), said.size(), said) == 0)
+        << text;
     // Whatever came out is the start of what the whole text gives.
     EXPECT_EQ(c.full_out.compare(0, output.size(), output), 0) << output;
   }

@@ -34,7 +34,7 @@ SCRIPTS = {
     "arith_div": (0, "$(=:-2147483647 - 1 / -1)\n$(=:(0 - 2147483647 - 1) % -1)\n$(=:1 / 0)\n"),
     "arith_errors": (0, "$(=:3-2)\n"),
     "choice_length": (0, "$(?:x:yes:no)\n$(?::yes:no)\n$(?::b:c:d)\n$(@:hello)\n$(@:  hi)\n$(@:)\n$(?:a:b)\n"),
-    "special_invalid": (0, "$(=1)\n"),
+    "forms_invalid": (0, "$(=1)\n"),
     "ifdef": (1, "@DEFINE X 1\n@IFDEF X\nyes\n@ELIFDEF Y\nno\n@ELSE\nno\n@ENDIF\n@IFNDEF X 2\ntaken\n@ENDIF\n@IFDEF __OS__ UNIX\nunix\n@endif\n"),
     "if_nested_skip": (0, "@IFDEF nope\n@IFDEF X\n@ELSE\n@ENDIF\n@ELSE\nouter else\n@ELIFNDEF Z\n@ELSE\n@ENDIF junk\n!@ifdef open\n"),
     "endif_alone": (0, "@ENDIF\n"),

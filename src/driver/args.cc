@@ -8,11 +8,10 @@
 #include <cstring>
 #include <new>
 
+#include "input/chars.h"
+
 namespace quenfold {
 namespace {
-
-// The six white-space bytes of the C locale; no byte of 0x80 or above.
-inline bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 const char* skip_space(const char* p) {
   while (is_space(*p)) ++p;

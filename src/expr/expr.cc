@@ -13,6 +13,7 @@
 #include <string>
 
 #include "diag/diag.h"
+#include "input/chars.h"
 
 namespace quenfold {
 namespace {
@@ -43,11 +44,6 @@ enum Token : int {
 
 constexpr const char kOperators[] = "|&=<>+-*/%:()";
 static_assert(kOperators[kRp] == ')' && sizeof kOperators == kRp + 2, "token codes follow kOperators");
-
-// The six white-space bytes of the C locale; no byte of 0x80 or above.
-inline bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 inline int32_t to_int32(uint32_t v) { return static_cast<int32_t>(v); }
 

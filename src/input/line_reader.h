@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "input/chars.h"
 #include "input/reader.h"
 
 namespace quenfold {
@@ -13,9 +14,6 @@ namespace quenfold {
 // The marker byte that begins a pair. 0xFF never occurs in UTF-8 text.
 constexpr unsigned char kMarker = 0xFF;
 
-// True for the six white-space bytes of the C locale.
-inline bool is_space(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-inline bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
 
 // Reads the next logical line into `line`. Returns false at the end of input
 // (line left empty). `line_count`, when not null, gains one for every newline

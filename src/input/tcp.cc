@@ -28,9 +28,7 @@ bool dotted_digits(const std::string& host) {
 }  // namespace
 
 int open_socket(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && is_space(static_cast<unsigned char>(text[i]))) ++i;
-  text.remove_prefix(i);
+  text = skip_space(text);
   if (text.size() > kMaxSocketText) {
     errno = ENAMETOOLONG;
     return -1;

@@ -19,12 +19,6 @@ size_t find_byte(std::string_view s, char c) {
   return std::string_view::npos;
 }
 
-std::string_view skip_space(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size() && is_space(static_cast<unsigned char>(s[i]))) ++i;
-  return s.substr(i);
-}
-
 // $(N) and $(N:default): the parameter at index N, else the default.
 void expand_positional(Engine& engine, std::string_view ref, Params params, std::string& out) {
   size_t colon = find_byte(ref, ':');

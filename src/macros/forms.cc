@@ -63,10 +63,7 @@ void choice(Engine& engine, std::string_view body, std::string& out) {
     out.append(body.substr(first_colon + 1, second_colon - first_colon - 1));
     return;
   }
-  std::string_view second = body.substr(second_colon + 1);
-  size_t i = 0;
-  while (i < second.size() && is_space(static_cast<unsigned char>(second[i]))) ++i;
-  out.append(second.substr(i));
+  out.append(skip_space(body.substr(second_colon + 1)));
 }
 
 }  // namespace
@@ -95,13 +92,11 @@ void expand_special(Engine& engine, std::string_view ref, Params params, std::st
     text = expand_macros(engine, raw, params);  // the sequence reader needs a terminator
     raw = text;
   }
-  size_t skip = 0;
-  while (skip < raw.size() && is_space(static_cast<unsigned char>(raw[skip]))) ++skip;
-  std::string_view body = raw.substr(skip);
+  std::string_view body = skip_space(raw);
 
   switch (ref[0]) {
     case '%':
-      number_sequence(engine, text.c_str() + skip, out);  // text holds the body here
+      number_sequence(engine, text.c_str() + (text.size() - body.size()), out);  // text holds the body here
       break;
     case '=':
       append_decimal(out, static_cast<long>(eval_expr(body)));

@@ -175,47 +175,28 @@ void MacroTable::append(MacroName& key, std::string_view value) {
   link(key, m);
 }
 
+// Takes `m` out of the list and out of its name's chain, and frees it.
+void MacroTable::unlink(Macro* m) {
+  MacroName* key = m->key;
+  (m->prev_same != nullptr ? m->prev_same->next_same : key->first) = m->next_same;
+  (m->next_same != nullptr ? m->next_same->prev_same : key->last) = m->prev_same;
+  --key->count;
+  (m->prev != nullptr ? m->prev->next : head_) = m->next;
+  (m->next != nullptr ? m->next->prev : tail_) = m->prev;
+  --size_;
+  free_node(m);
+}
+
 long MacroTable::remove_first(std::string_view name) {
   MacroName* key = lookup(name);
   if (key == nullptr || key->first == nullptr) return kNoEntry;
-  Macro* m = key->first;
-  if (!m->user_defined) return kPredefinedEntry;
-  key->first = m->next_same;
-  if (key->first != nullptr) {
-    key->first->prev_same = nullptr;
-  } else {
-    key->last = nullptr;
-  }
-  --key->count;
-  // Predefined entries come first, so a user entry always has one before it.
-  m->prev->next = m->next;
-  if (m->next != nullptr) {
-    m->next->prev = m->prev;
-  } else {
-    tail_ = m->prev;
-  }
-  --size_;
-  free_node(m);
+  if (!key->first->user_defined) return kPredefinedEntry;
+  unlink(key->first);
   return key->count;
 }
 
 void MacroTable::cut_after(Macro* last) {
-  // From the end backwards, so that each removed entry is the last of its name.
-  while (tail_ != last) {
-    Macro* m = tail_;
-    MacroName* key = m->key;
-    key->last = m->prev_same;
-    if (key->last != nullptr) {
-      key->last->next_same = nullptr;
-    } else {
-      key->first = nullptr;
-    }
-    --key->count;
-    tail_ = m->prev;
-    tail_->next = nullptr;
-    --size_;
-    free_node(m);
-  }
+  while (tail_ != last) unlink(tail_);
 }
 
 void MacroTable::refresh_line() {

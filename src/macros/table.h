@@ -124,6 +124,7 @@ class MacroTable {
   Macro* new_node();
   void free_node(Macro* m);
   void link(MacroName& key, Macro* m);
+  void unlink(Macro* m);
 
   Macro* head_ = nullptr;
   Macro* tail_ = nullptr;

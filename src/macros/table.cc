@@ -139,7 +139,6 @@ void MacroTable::free_node(Macro* m) {
   } else {
     m->value_.clear();
   }
-  m->key = nullptr;
   m->prev = m->prev_same = m->next_same = nullptr;
   m->next = free_;
   free_ = m;
@@ -196,7 +195,8 @@ long MacroTable::remove_first(std::string_view name) {
 }
 
 void MacroTable::cut_after(Macro* last) {
-  while (tail_ != last) unlink(tail_);
+  // The predefined entries stay, so the list never runs empty here.
+  while (tail_ != nullptr && tail_ != last) unlink(tail_);
 }
 
 void MacroTable::refresh_line() {

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "driver/engine.h"
+#include "engine/engine.h"
 #include "expr/expr.h"
 #include "input/line_reader.h"
 #include "macros/macros.h"

@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/engine.h"
+#include "engine/engine.h"
 #include "macros/table.h"
 
 namespace {
@@ -133,7 +133,7 @@ Outcome run_once(const std::vector<const char*>& argv, const std::string& script
   if (in_fd >= 0) {
     io.stdin_fd = in_fd;
   } else {
-    io.stdin_data = &script;
+    io.stdin_data = script;
   }
   io.stdout_fd = out_fd;
   io.stderr_sink = &outcome.errors;

@@ -1,9 +1,8 @@
-// quenfold: a text macro processor. The engine does the work; this only runs it.
-#include <memory>
-
-#include "driver/engine.h"
+// quenfold: a text macro processor. The library does the work; this only
+// runs it on the process's own streams and environment.
+#include "quenfold/quenfold.h"
 
 int main(int argc, char** argv) {
-  auto engine = std::make_unique<quenfold::Engine>();
-  return quenfold::run(*engine, argc, argv);
+  quenfold_io io = QUENFOLD_IO_INIT;
+  return quenfold_run_io(argc, argv, &io);
 }

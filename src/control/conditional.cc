@@ -1,6 +1,6 @@
 #include "control/control.h"
 #include "diag/diag.h"
-#include "driver/dispatch.h"
+#include "base/words.h"
 #include "macros/macros.h"
 
 namespace quenfold {

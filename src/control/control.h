@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "driver/engine.h"
+#include "engine/engine.h"
 
 namespace quenfold {
 

@@ -1,16 +1,11 @@
 #include "diag/diag.h"
 
-#include <cinttypes>
-#include <cstdarg>
 #include <cstdio>
-
-#include "driver/engine.h"
+#include <cstring>
 
 namespace quenfold {
 
-namespace {
-
-std::string vformat(const char* format, va_list args) {
+std::string vformat_string(const char* format, va_list args) {
   va_list copy;
   va_copy(copy, args);
   char small[256];
@@ -23,40 +18,37 @@ std::string vformat(const char* format, va_list args) {
   return out;
 }
 
-}  // namespace
-
 std::string format_string(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  std::string out = vformat(format, args);
+  std::string out = vformat_string(format, args);
   va_end(args);
   return out;
 }
 
-std::string die_prefix(const Engine& engine) {
-  if (engine.inputs.empty()) return "quenfold: ";
-  const Input& top = engine.inputs.back();
-  return format_string("quenfold: file %s line %" PRIu64 ": ", top.name.c_str(), top.line);
-}
+namespace {
 
-void die(const Engine& engine, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  std::string message = vformat(format, args);
-  va_end(args);
-  throw Fatal(die_prefix(engine) + message);
+// strerror_r comes in two kinds; each overload takes what its kind returns.
+[[maybe_unused]] const char* pick(int rc, const char* buffer, int error, char* spare, size_t size) {
+  if (rc == 0) return buffer;
+  std::snprintf(spare, size, "Unknown error %d", error);
+  return spare;
 }
+[[maybe_unused]] const char* pick(const char* text, const char*, int, char*, size_t) { return text; }
 
-void die_literal(const Engine& engine, std::string_view text) {
-  std::string line = die_prefix(engine);
-  line.append(text);
-  throw Fatal(std::move(line));
+}  // namespace
+
+std::string error_text(int error) {
+  char buffer[256];
+  char spare[64];
+  buffer[0] = '\0';
+  return pick(strerror_r(error, buffer, sizeof buffer), buffer, error, spare, sizeof spare);
 }
 
 void die_prefixed(const char* prefix, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  std::string message = vformat(format, args);
+  std::string message = vformat_string(format, args);
   va_end(args);
   throw Fatal(prefix ? std::string(prefix) + message : message);
 }

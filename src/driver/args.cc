@@ -8,7 +8,8 @@
 #include <cstring>
 #include <new>
 
-#include "input/chars.h"
+#include "base/chars.h"
+#include "base/env.h"
 
 namespace quenfold {
 namespace {
@@ -97,7 +98,7 @@ int ArgList::split_args(const char* text) {
   }
 }
 
-int ArgList::init_args(int argc, const char* const* argv) {
+int ArgList::init_args(int argc, const char* const* argv, const char* const* envp) {
   if (argc <= 0 || argv == nullptr) return 0;
   if (insert_args(argc - 1, argv + 1) < 0) return -1;
 
@@ -106,7 +107,7 @@ int ArgList::init_args(int argc, const char* const* argv) {
   if (const char* slash = std::strrchr(program, '/')) program = slash + 1;
   // No variable can have an empty name or one containing '='.
   if (*program == '\0' || std::strchr(program, '=') != nullptr) return count();
-  const char* value = std::getenv(program);
+  const char* value = lookup_env(envp, program);
   if (value == nullptr) return count();
   if (split_args(value) < 0) return -1;
   return count();

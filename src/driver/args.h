@@ -13,8 +13,10 @@ class ArgList {
  public:
   // Builds the list from argv[1..argc-1], preceded by the words of the
   // environment variable named after argv[0]'s file name (text after its last
-  // '/'). Returns -1 when memory cannot be obtained, a value >= 0 otherwise.
-  int init_args(int argc, const char* const* argv);
+  // '/'), looked up in `envp` ("NAME=value" words, null-terminated) or in the
+  // process's environment when `envp` is null. Returns -1 when memory cannot
+  // be obtained, a value >= 0 otherwise.
+  int init_args(int argc, const char* const* argv, const char* const* envp = nullptr);
 
   // Next option letter, -1 for an operand, '-' for a word that is exactly "-",
   // '?' for an unknown letter or a missing argument, 0 at the end (the list is

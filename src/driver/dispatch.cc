@@ -6,29 +6,10 @@
 #include "control/control.h"
 #include "diag/diag.h"
 #include "input/line_reader.h"
+#include "base/words.h"
 #include "macros/macros.h"
 
 namespace quenfold {
-
-SplitWord split_word(std::string_view text) {
-  SplitWord cut;
-  size_t n = text.size();
-  size_t i = 0;
-  while (i < n && is_space(static_cast<unsigned char>(text[i]))) ++i;
-  while (i < n && !is_space(static_cast<unsigned char>(text[i]))) ++i;
-  if (i == n) {
-    cut.word = text;
-    return cut;
-  }
-  cut.word = text.substr(0, i);
-  ++i;
-  while (i < n && is_space(static_cast<unsigned char>(text[i]))) ++i;
-  if (i < n) {
-    cut.rest = text.substr(i);
-    cut.has_rest = true;
-  }
-  return cut;
-}
 
 namespace {
 

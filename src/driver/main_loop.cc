@@ -1,6 +1,6 @@
 #include "diag/diag.h"
 #include "driver/dispatch.h"
-#include "driver/engine.h"
+#include "engine/engine.h"
 #include "input/inputs.h"
 #include "input/line_reader.h"
 #include "macros/macros.h"

@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -7,29 +8,24 @@
 #include <stdexcept>
 
 #include "diag/diag.h"
-#include "driver/engine.h"
+#include "driver/args.h"
+#include "driver/driver.h"
 #include "input/inputs.h"
 #include "macros/macros.h"
 
 namespace quenfold {
 
-Engine::Engine(const EngineIo& io_) : io(io_), out(io_.stdout_fd, io_.stdout_sink) {
-  if (io.stdin_data != nullptr) {
-    stdin_reader = std::make_unique<Reader>(*io.stdin_data);
-  } else {
-    stdin_reader = std::make_unique<Reader>(io.stdin_fd, false);
-  }
-}
-
 void start_up(Engine& engine, int argc, const char* const* argv) {
   init_macros(engine);
-  if (engine.args.init_args(argc, argv) < 0) die(engine, "Error initializing arguments");
+  ArgList args;
+  std::vector<std::string> operands;
+  if (args.init_args(argc, argv, engine.io.envp) < 0) die(engine, "Error initializing arguments");
 
   // Every option is handled before any input is opened.
   for (;;) {
-    int option = engine.args.get_option("D:i:qv");
+    int option = args.get_option("D:i:qv");
     if (option == 0) break;
-    std::string_view arg = engine.args.option_arg() ? engine.args.option_arg() : "";
+    std::string_view arg = args.option_arg() ? args.option_arg() : "";
     switch (option) {
       case 'D': {
         size_t equals = arg.find('=');
@@ -49,7 +45,7 @@ void start_up(Engine& engine, int argc, const char* const* argv) {
         engine.quiet = false;
         break;
       case -1:
-        engine.operands.emplace_back(arg);
+        operands.emplace_back(arg);
         break;
       default:
         die(engine, "Unknown option");
@@ -57,29 +53,40 @@ void start_up(Engine& engine, int argc, const char* const* argv) {
   }
 
   // The last operand ends on top of the stack and is read first.
-  if (engine.operands.empty()) {
+  if (operands.empty()) {
     open_input(engine, "");
   } else {
-    for (const std::string& operand : engine.operands) open_input(engine, operand);
+    for (const std::string& operand : operands) open_input(engine, operand);
   }
 }
 
 namespace {
 
+// Writes the error line to the run's error stream; allocates nothing.
+void put_error(Engine& engine, const char* text, size_t size) {
+  if (engine.io.stderr_sink != nullptr) {
+    try {
+      engine.io.stderr_sink->append(text, size);
+    } catch (const std::exception&) {
+      // Nothing more can be said when even the line cannot be kept.
+    }
+  } else if (engine.io.write != nullptr) {
+    engine.io.write(engine.io.context, 2, text, size);
+  } else {
+    size_t done = 0;
+    while (done < size) {
+      ssize_t n = ::write(engine.io.stderr_fd, text + done, size - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
+  }
+}
+
 void report(Engine& engine, const std::string& line) {
   engine.out.flush();  // what was written before the error still goes out
-  std::string text = line;
-  text.push_back('\n');
-  if (engine.io.stderr_sink != nullptr) {
-    engine.io.stderr_sink->append(text);
-    return;
-  }
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = write(engine.io.stderr_fd, text.data() + done, text.size() - done);
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
+  std::string text = line + '\n';
+  put_error(engine, text.data(), text.size());
 }
 
 // The prefix of die, made without allocating, for when memory has run out.
@@ -93,12 +100,7 @@ void report_exhaustion(Engine& engine) {
                   top.name.c_str(), top.line);
   }
   engine.out.flush();
-  if (engine.io.stderr_sink != nullptr) {
-    engine.io.stderr_sink->append(line);
-  } else {
-    ssize_t ignored = write(engine.io.stderr_fd, line, std::strlen(line));
-    (void)ignored;
-  }
+  put_error(engine, line, std::strlen(line));
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "diag/diag.h"
-#include "input/chars.h"
+#include "base/chars.h"
 
 namespace quenfold {
 namespace {

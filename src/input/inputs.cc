@@ -21,7 +21,7 @@ void close_input(Engine& engine) {
   Input& top = engine.inputs.back();
   // Text lost to a failed read must not pass for the end of the input.
   if (top.reader->error() != 0) {
-    die(engine, "Can't read %s (%s)", top.name.c_str(), std::strerror(top.reader->error()));
+    die(engine, "Can't read %s (%s)", top.name.c_str(), error_text(top.reader->error()).c_str());
   }
   uint64_t if_top = engine.ifs.empty() ? 0 : engine.ifs.back().id;
   if (if_top != top.if_at_open) {

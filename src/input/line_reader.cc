@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "input/byte_scan.h"
+#include "base/byte_scan.h"
 
 namespace quenfold {
 

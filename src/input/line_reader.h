@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "input/chars.h"
+#include "base/chars.h"
 #include "input/reader.h"
 
 namespace quenfold {

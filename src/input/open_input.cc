@@ -24,7 +24,7 @@ void open_input(Engine& engine, std::string_view path) {
     }
     if (fd < 0) {
       int err = errno;
-      die(engine, "Can't open input socket on %s (%s)", name.c_str(), std::strerror(err));
+      die(engine, "Can't open input socket on %s (%s)", name.c_str(), error_text(err).c_str());
     }
     push_input(engine, std::move(name), std::make_unique<Reader>(fd, true));
     return;
@@ -41,17 +41,17 @@ void open_input(Engine& engine, std::string_view path) {
   struct stat st;
   if (engine.io.allow_path != nullptr && !engine.io.allow_path(name)) {
     errno = ENOENT;
-    die(engine, "Can't stat %s (%s)", name.c_str(), std::strerror(ENOENT));
+    die(engine, "Can't stat %s (%s)", name.c_str(), error_text(ENOENT).c_str());
   }
   if (stat(name.c_str(), &st) != 0) {
     int err = errno;
-    die(engine, "Can't stat %s (%s)", name.c_str(), std::strerror(err));
+    die(engine, "Can't stat %s (%s)", name.c_str(), error_text(err).c_str());
   }
   if (S_ISDIR(st.st_mode)) name.append("/script");
   int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     int err = errno;
-    die(engine, "Can't open %s (%s)", name.c_str(), std::strerror(err));
+    die(engine, "Can't open %s (%s)", name.c_str(), error_text(err).c_str());
   }
   push_input(engine, std::move(name), std::make_unique<Reader>(fd, true));
 }

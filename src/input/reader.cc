@@ -27,18 +27,16 @@ Reader::Reader(int fd, bool owns_fd) : fd_(fd), owns_fd_(owns_fd) {
   }
 }
 
-Reader::Reader(std::string_view data) : eof_(true) {
-  cap_ = data.size();
-  if (cap_ != 0) {
-    buf_ = static_cast<char*>(std::malloc(cap_));
-    if (buf_ == nullptr) throw std::bad_alloc();
-    std::memcpy(buf_, data.data(), cap_);
-  }
-  end_ = cap_;
+Reader::Reader(std::string_view data) : owns_buf_(false), eof_(true) {
+  // Only read, never written: the bytes are used where they lie.
+  buf_ = const_cast<char*>(data.data());
+  cap_ = end_ = data.size();
 }
 
+Reader::Reader(ReadFn read, void* context) : read_(read), context_(context) {}
+
 Reader::~Reader() {
-  std::free(buf_);
+  if (owns_buf_) std::free(buf_);
   if (owns_fd_ && fd_ >= 0) close(fd_);
 }
 
@@ -63,13 +61,16 @@ bool Reader::fill() {
     cap_ = cap;
   }
   for (;;) {
-    ssize_t n = read(fd_, buf_ + end_, cap_ - end_);
+    errno = 0;
+    ssize_t n = read_ != nullptr ? read_(context_, buf_ + end_, cap_ - end_) : read(fd_, buf_ + end_, cap_ - end_);
+    if (n > static_cast<ssize_t>(cap_ - end_)) n = -1;  // a reader that overran its room
+    if (n < 0 && errno == 0) errno = EIO;
     if (n > 0) {
       end_ += static_cast<size_t>(n);
       return true;
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+    if (n < 0 && read_ == nullptr && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       // A descriptor left non-blocking by whoever started us: wait for data.
       pollfd ready = {fd_, POLLIN, 0};
       if (poll(&ready, 1, -1) >= 0 || errno == EINTR) continue;

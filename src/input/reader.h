@@ -18,8 +18,12 @@ class Reader {
  public:
   // Reads `fd`; closes it when the reader is destroyed if `owns_fd`.
   Reader(int fd, bool owns_fd);
-  // Reads the bytes of `data`, then reports the end of input.
+  // Reads the bytes of `data`, which must outlive the reader, then reports
+  // the end of input.
   explicit Reader(std::string_view data);
+  // Pulls bytes from `read`: a count, 0 at the end, or -1 with errno set.
+  using ReadFn = long (*)(void* context, char* buffer, size_t size);
+  Reader(ReadFn read, void* context);
   ~Reader();
   Reader(const Reader&) = delete;
   Reader& operator=(const Reader&) = delete;
@@ -61,6 +65,9 @@ class Reader {
   uint64_t base_ = 0;  // stream offset of buf_[0], counted from the start
   int fd_ = -1;
   bool owns_fd_ = false;
+  bool owns_buf_ = true;
+  ReadFn read_ = nullptr;
+  void* context_ = nullptr;
   bool eof_ = false;
   int error_ = 0;
   bool seekable_ = false;

@@ -6,26 +6,55 @@
 #include <ctime>
 
 #include "diag/diag.h"
-#include "driver/dispatch.h"
+#include "base/env.h"
+#include "base/words.h"
 #include "input/line_reader.h"
 #include "macros/macros.h"
 
 namespace quenfold {
 
+namespace {
+
+// The login name of the process, when it has one.
+std::string login_name() {
+#ifdef __EMSCRIPTEN__
+  return std::string();
+#else
+  char name[256];
+  return getlogin_r(name, sizeof name) == 0 ? std::string(name) : std::string();
+#endif
+}
+
+}  // namespace
+
 void init_macros(Engine& engine) {
   MacroTable& t = engine.macros;
   t.predefined(kRowPid).set_value(format_string("%ld", static_cast<long>(getpid())));
 
-  const char* user = std::getenv("USER");
-  if (user == nullptr) user = std::getenv("LOGNAME");
-  if (user == nullptr) user = getlogin();
+  // An embedder that gives the run its own environment gives it everything
+  // it may see: the login name is then not consulted.
+  const char* user = lookup_env(engine.io.envp, "USER");
+  if (user == nullptr) user = lookup_env(engine.io.envp, "LOGNAME");
+  std::string login;
+  if (user == nullptr && engine.io.envp == nullptr) {
+    login = login_name();
+    user = login.c_str();
+  }
   t.predefined(kRowUser).set_value(std::string_view(user ? user : ""));
 
+  // The C library's names of days and months would follow a locale that a
+  // program embedding the engine may have set; these are the C locale's.
+  static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   std::time_t now = std::time(nullptr);
-  char text[24];
-  if (const std::tm* local = std::localtime(&now)) {
-    if (std::strftime(text, sizeof text, "%a %b %e %Y", local) != 0) t.predefined(kRowDate).set_value(std::string_view(text));
-    if (std::strftime(text, sizeof text, "%T", local) != 0) t.predefined(kRowTime).set_value(std::string_view(text));
+  std::tm local;
+  if (localtime_r(&now, &local) != nullptr && local.tm_wday >= 0 && local.tm_wday < 7 &&
+      local.tm_mon >= 0 && local.tm_mon < 12) {
+    t.predefined(kRowDate).set_value(format_string("%s %s %2d %d", kDays[local.tm_wday], kMonths[local.tm_mon],
+                                                   local.tm_mday, local.tm_year + 1900));
+    t.predefined(kRowTime).set_value(
+        format_string("%02d:%02d:%02d", local.tm_hour, local.tm_min, local.tm_sec));
   }
 }
 
@@ -71,7 +100,7 @@ void define_directive(Engine& engine, int code, std::string_view raw) {
       if (engine.macros.find(name) == nullptr) define_macro(engine, name, value, true);
       break;
     case kGetenv: {
-      const char* text = std::getenv(std::string(name).c_str());
+      const char* text = lookup_env(engine.io.envp, std::string(name).c_str());
       if (text != nullptr) {
         define_macro(engine, name, text, true);
       } else if (cut.has_rest) {
@@ -84,7 +113,7 @@ void define_directive(Engine& engine, int code, std::string_view raw) {
       if (read_line(*engine.stdin_reader, line, nullptr) && !line.empty()) {
         define_macro(engine, name, line, true);
       } else if (engine.stdin_reader->error() != 0) {
-        die(engine, "Can't read stdin (%s)", std::strerror(engine.stdin_reader->error()));
+        die(engine, "Can't read stdin (%s)", error_text(engine.stdin_reader->error()).c_str());
       } else {
         define_macro(engine, name, value, true);
       }

@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "diag/diag.h"
-#include "input/byte_scan.h"
+#include "base/byte_scan.h"
 #include "input/line_reader.h"
 #include "macros/macros.h"
 

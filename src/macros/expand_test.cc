@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "diag/diag.h"
-#include "driver/engine.h"
+#include "engine/engine.h"
 #include "macros/macros.h"
 
 namespace quenfold {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/engine.h"
+#include "engine/engine.h"
 
 namespace quenfold {
 

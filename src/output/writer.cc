@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "input/byte_scan.h"
+#include "base/byte_scan.h"
 #include "input/line_reader.h"
 
 namespace quenfold {
@@ -13,6 +13,9 @@ void Writer::drain() {
   size_t done = 0;
   if (sink_ != nullptr) {
     sink_->append(buf_, len_);
+    done = len_;
+  } else if (write_ != nullptr) {
+    if (!error_ && write_(context_, 1, buf_, len_) != 0) error_ = true;
     done = len_;
   }
   while (done < len_ && !error_) {

@@ -13,6 +13,12 @@ class Writer {
  public:
   // Writes to `fd`, or appends to `*sink` when it is not null.
   explicit Writer(int fd, std::string* sink = nullptr) : fd_(fd), sink_(sink) {}
+  // Hands what is written to `write` as stream 1: 0 when taken, -1 on failure.
+  using WriteFn = int (*)(void* context, int stream, const char* data, size_t size);
+  Writer(WriteFn write, void* context) : write_(write), context_(context) {}
+  // The first of `sink`, `write` and `fd` that is set.
+  Writer(int fd, std::string* sink, WriteFn write, void* context)
+      : fd_(fd), sink_(sink), write_(sink ? nullptr : write), context_(context) {}
   ~Writer() = default;
   Writer(const Writer&) = delete;
   Writer& operator=(const Writer&) = delete;
@@ -40,8 +46,10 @@ class Writer {
   void drain();
   void put_slow(const char* p, size_t n);
 
-  int fd_;
-  std::string* sink_;
+  int fd_ = -1;
+  std::string* sink_ = nullptr;
+  WriteFn write_ = nullptr;
+  void* context_ = nullptr;
   bool error_ = false;
   size_t len_ = 0;
   char buf_[64 * 1024];

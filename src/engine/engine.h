@@ -1,14 +1,16 @@
 // Engine: the whole state of one run, threaded through every operation, so a
-// run can be embedded, tested and fuzzed in-process.
+// run can be embedded, tested and fuzzed in-process. It is made of the parts
+// that know nothing of it (reader, writer, macro table); every operation on a
+// run includes this header, and `die` names the run's current input.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "driver/args.h"
 #include "input/reader.h"
 #include "macros/table.h"
 #include "output/writer.h"
@@ -52,7 +54,17 @@ struct EngineIo {
   int stdin_fd = 0;
   int stdout_fd = 1;
   int stderr_fd = 2;
-  const std::string* stdin_data = nullptr;  // read instead of stdin_fd when set
+  // Standard input: the bytes of stdin_data when set (they must outlive the
+  // run), else what `read` pulls, else stdin_fd.
+  std::optional<std::string_view> stdin_data;
+  Reader::ReadFn read = nullptr;
+  // Standard output and the error line: collected in the sinks when set,
+  // else handed to `write` (stream 1 or 2), else written to the descriptors.
+  Writer::WriteFn write = nullptr;
+  void* context = nullptr;  // passed to read and write
+  // The environment as "NAME=value" words ending with a null; null means the
+  // process's own.
+  const char* const* envp = nullptr;
   std::string* stdout_sink = nullptr;       // collect output instead of stdout_fd
   std::string* stderr_sink = nullptr;       // collect the error line instead
 
@@ -79,8 +91,6 @@ struct Engine {
   Writer out;
   std::unique_ptr<Reader> stdin_reader;
   bool quiet = false;
-  ArgList args;
-  std::vector<std::string> operands;
 
   std::vector<std::string_view> params;  // arguments of the macro calls in progress
   int depth = 0;                         // expansions in progress
@@ -89,13 +99,14 @@ struct Engine {
   std::string line;  // the line buffer
 };
 
-// Runs quenfold with the given command line: start-up, then every input.
-// Returns the exit status; an error line goes to the error stream.
-int run(Engine& engine, int argc, const char* const* argv);
+// "quenfold: file NAME line N: " while an input is open, "quenfold: " otherwise.
+std::string die_prefix(const Engine& engine);
 
-// Start-up: predefined values, options, operands (no line is read).
-void start_up(Engine& engine, int argc, const char* const* argv);
-// Reads and processes every input, then makes the end-of-run checks.
-void main_loop(Engine& engine);
+// Ends the run: the prefix of the current input, then the formatted message.
+[[noreturn]] void die(const Engine& engine, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+
+// Ends the run with the prefix of the current input and `text` taken literally.
+[[noreturn]] void die_literal(const Engine& engine, std::string_view text);
 
 }  // namespace quenfold

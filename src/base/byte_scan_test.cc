@@ -1,4 +1,4 @@
-#include "input/byte_scan.h"
+#include "base/byte_scan.h"
 
 #include <gtest/gtest.h>
 

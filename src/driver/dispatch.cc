@@ -109,8 +109,17 @@ void dispatch_directive(Engine& engine, size_t at, int skipping) {
     return;
   }
 
-  std::string expanded;
-  if (code >= kExtend && code <= kReturn && cut.has_rest) expanded = expand_macros(engine, cut.rest);
+  // A text without a '$' is its own expansion.
+  TextBuffer buffer;
+  std::string_view expanded;
+  if (code >= kExtend && code <= kReturn && cut.has_rest) {
+    if (cut.rest.find('$') == std::string_view::npos) {
+      expanded = cut.rest;
+    } else {
+      buffer = expand_macros(engine, cut.rest);
+      expanded = buffer.view();
+    }
+  }
 
   switch (code) {
     case kGetenv:

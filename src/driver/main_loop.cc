@@ -8,7 +8,7 @@
 namespace quenfold {
 
 void main_loop(Engine& engine) {
-  std::string expanded;
+  TextBuffer expanded;
   while (!engine.inputs.empty()) {
     int skipping = engine.ifs.empty() ? 0 : engine.ifs.back().skipping;
     Input& input = engine.inputs.back();

@@ -16,7 +16,7 @@ constexpr int kMaxSequence = 2049;
 
 
 // $(%:...): numbers and ranges separated by white space.
-void number_sequence(Engine& engine, const char* s, std::string& out) {
+void number_sequence(Engine& engine, const char* s, TextBuffer& out) {
   long last = 0;
   int count = 0;
   auto produce = [&](long value) {
@@ -51,7 +51,7 @@ void number_sequence(Engine& engine, const char* s, std::string& out) {
 }
 
 // $(?:test:first:second): the first branch when the test is not empty.
-void choice(Engine& engine, std::string_view body, std::string& out) {
+void choice(Engine& engine, std::string_view body, TextBuffer& out) {
   size_t first_colon = body.find(':');
   size_t second_colon =
       first_colon == std::string_view::npos ? first_colon : body.find(':', first_colon + 1);
@@ -68,7 +68,7 @@ void choice(Engine& engine, std::string_view body, std::string& out) {
 
 }  // namespace
 
-void append_decimal(std::string& out, long value) {
+void append_decimal(TextBuffer& out, long value) {
   char digits[24];
   char* end = digits + sizeof digits;
   char* p = end;
@@ -81,23 +81,26 @@ void append_decimal(std::string& out, long value) {
   out.append(p, static_cast<size_t>(end - p));
 }
 
-void expand_special(Engine& engine, std::string_view ref, Params params, std::string& out) {
+void expand_special(Engine& engine, std::string_view ref, Params params, TextBuffer& out) {
   if (ref.size() < 2 || ref[1] != ':') {
     die(engine, "Invalid special macro '%s'", std::string(ref).c_str());
   }
   // The body is expanded once more; text without a '$' is its own expansion.
   std::string_view raw = ref.substr(2);
-  std::string text;
+  TextBuffer text;
   if (raw.find('$') != std::string_view::npos || ref[0] == '%') {
-    text = expand_macros(engine, raw, params);  // the sequence reader needs a terminator
-    raw = text;
+    text = expand_macros(engine, raw, params);
+    raw = text.view();
   }
   std::string_view body = skip_space(raw);
 
   switch (ref[0]) {
-    case '%':
-      number_sequence(engine, text.c_str() + (text.size() - body.size()), out);  // text holds the body here
+    case '%': {
+      // The sequence reader needs a terminator; text holds the body here.
+      const char* terminated = text.c_str();
+      number_sequence(engine, terminated + (text.size() - body.size()), out);
       break;
+    }
     case '=':
       append_decimal(out, static_cast<long>(eval_expr(body)));
       break;

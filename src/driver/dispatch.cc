@@ -84,8 +84,8 @@ const Directive* lookup(std::string_view word) {
 
 }  // namespace
 
-void dispatch_directive(Engine& engine, size_t at, int skipping) {
-  std::string_view text = std::string_view(engine.line).substr(at);
+void dispatch_directive(Engine& engine, std::string_view line, size_t at, int skipping) {
+  std::string_view text = line.substr(at);
   SplitWord cut = split_word(text);
   const Directive* directive = lookup(cut.word);
   int code = directive ? directive->code : kUnknown;
@@ -147,7 +147,7 @@ void dispatch_directive(Engine& engine, size_t at, int skipping) {
     case kIfndef:
       // The saved word runs from the line's first character: a leading '!' stays.
       open_block(engine, code, expanded,
-                 std::string_view(engine.line).substr(0, at + cut.word.size()));
+                 line.substr(0, at + cut.word.size()));
       break;
     case kQuote:
       break;

@@ -109,13 +109,17 @@ void define_directive(Engine& engine, int code, std::string_view raw) {
       break;
     }
     case kReadline: {
+      // The directive's own line may lie in the standard-input buffer that
+      // the read below moves: the name and the default are kept first.
+      std::string kept_name(name);
+      std::string kept_default(value);
       std::string line;
       if (read_line(*engine.stdin_reader, line, nullptr) && !line.empty()) {
-        define_macro(engine, name, line, true);
+        define_macro(engine, kept_name, line, true);
       } else if (engine.stdin_reader->error() != 0) {
         die(engine, "Can't read stdin (%s)", error_text(engine.stdin_reader->error()).c_str());
       } else {
-        define_macro(engine, name, value, true);
+        define_macro(engine, kept_name, kept_default, true);
       }
       break;
     }

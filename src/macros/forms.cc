@@ -69,14 +69,27 @@ void choice(Engine& engine, std::string_view body, TextBuffer& out) {
 }  // namespace
 
 void append_decimal(TextBuffer& out, long value) {
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
   char digits[24];
   char* end = digits + sizeof digits;
   char* p = end;
   unsigned long magnitude = value < 0 ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
-  do {
-    *--p = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
+  while (magnitude >= 100) {
+    const char* pair = kPairs + 2 * (magnitude % 100);
+    magnitude /= 100;
+    *--p = pair[1];
+    *--p = pair[0];
+  }
+  if (magnitude >= 10) {
+    const char* pair = kPairs + 2 * magnitude;
+    *--p = pair[1];
+    *--p = pair[0];
+  } else {
+    *--p = static_cast<char>('0' + magnitude);
+  }
   if (value < 0) *--p = '-';
   out.append(p, static_cast<size_t>(end - p));
 }

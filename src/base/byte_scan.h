@@ -9,6 +9,15 @@
 
 namespace quenfold {
 
+// A table of the wanted bytes, for the byte-by-byte path.
+template <unsigned char... Bytes>
+struct ByteSet {
+  bool wanted[256] = {};
+  constexpr ByteSet() { ((wanted[Bytes] = true), ...); }
+};
+template <unsigned char... Bytes>
+inline constexpr ByteSet<Bytes...> kByteSet{};
+
 template <unsigned char... Bytes>
 inline const unsigned char* find_any(const unsigned char* p, const unsigned char* end) {
 #ifdef __SSE2__
@@ -32,7 +41,7 @@ inline const unsigned char* find_any(const unsigned char* p, const unsigned char
     return mask != 0 ? last + __builtin_ctz(mask) : end;
   }
 #endif
-  while (p != end && !((*p == Bytes) || ...)) ++p;
+  while (p != end && !kByteSet<Bytes...>.wanted[*p]) ++p;
   return p;
 }
 

@@ -7,7 +7,7 @@
 
 namespace quenfold {
 
-inline bool is_space(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+inline bool is_space(unsigned char c) { return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t'; }
 inline bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
 
 // `s` without its leading white space.

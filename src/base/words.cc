@@ -6,19 +6,20 @@ namespace quenfold {
 
 SplitWord split_word(std::string_view text) {
   SplitWord cut;
-  size_t n = text.size();
-  size_t i = 0;
-  while (i < n && is_space(static_cast<unsigned char>(text[i]))) ++i;
-  while (i < n && !is_space(static_cast<unsigned char>(text[i]))) ++i;
-  if (i == n) {
+  const unsigned char* begin = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char* end = begin + text.size();
+  const unsigned char* p = begin;
+  while (p != end && is_space(*p)) ++p;
+  while (p != end && !is_space(*p)) ++p;
+  if (p == end) {
     cut.word = text;
     return cut;
   }
-  cut.word = text.substr(0, i);
-  ++i;
-  while (i < n && is_space(static_cast<unsigned char>(text[i]))) ++i;
-  if (i < n) {
-    cut.rest = text.substr(i);
+  cut.word = text.substr(0, static_cast<size_t>(p - begin));
+  ++p;
+  while (p != end && is_space(*p)) ++p;
+  if (p != end) {
+    cut.rest = text.substr(static_cast<size_t>(p - begin));
     cut.has_rest = true;
   }
   return cut;

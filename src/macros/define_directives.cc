@@ -62,10 +62,11 @@ MacroId find_macro(Engine& engine, std::string_view name) { return engine.macros
 
 void define_macro(Engine& engine, std::string_view name, std::string_view value, bool check) {
   if (name.empty()) die(engine, "Macro needs a name");
-  if (check && engine.macros.contains(name)) {
+  if (!check) {
+    engine.macros.append(name, value);
+  } else if (engine.macros.append_new(name, value) == kNoMacro) {
     die(engine, "Macro %s already defined", std::string(name).c_str());
   }
-  engine.macros.append(name, value);
 }
 
 long undefine_macro(Engine& engine, std::string_view name) {

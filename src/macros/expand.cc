@@ -37,20 +37,33 @@ void expand_positional(Engine& engine, std::string_view ref, Params params, Text
   }
 }
 
-// name or name:arg,arg,...: the macro's value expanded with the arguments.
-// `colon` is the position of the first ':' in `ref`, or npos.
-inline void expand_call(Engine& engine, std::string_view ref, size_t colon, TextBuffer& out) {
-  std::string_view name = ref.substr(0, colon);
+void expand_value(Engine& engine, MacroId macro, std::string_view value, Params params, TextBuffer& out);
+
+// A name alone: the macro's value, expanded without parameters.
+inline void expand_name(Engine& engine, std::string_view name, TextBuffer& out) {
   MacroId macro = engine.macros.find(name);
   if (macro == kNoMacro) die(engine, "Macro %s not defined", std::string(name).c_str());
-
   std::string_view value = engine.macros.value(macro);
   if (!engine.macros.has_reference(macro)) {
     out.append(value);  // nothing to expand: quotes change nothing either
+  } else {
+    expand_value(engine, macro, value, Params(), out);  // the caller's parameters are not passed on
+  }
+}
+
+// name or name:arg,arg,...: the macro's value expanded with the arguments.
+// `colon` is the position of the first ':' in `ref`, or npos.
+void expand_call(Engine& engine, std::string_view ref, size_t colon, TextBuffer& out) {
+  if (colon == std::string_view::npos) {
+    expand_name(engine, ref, out);
     return;
   }
-  if (colon == std::string_view::npos) {
-    expand_into(engine, value, Params(), out);  // the caller's parameters are not passed on
+  std::string_view name = ref.substr(0, colon);
+  MacroId macro = engine.macros.find(name);
+  if (macro == kNoMacro) die(engine, "Macro %s not defined", std::string(name).c_str());
+  std::string_view value = engine.macros.value(macro);
+  if (!engine.macros.has_reference(macro)) {
+    out.append(value);
     return;
   }
   size_t mark = engine.params.size();
@@ -61,13 +74,13 @@ inline void expand_call(Engine& engine, std::string_view ref, size_t colon, Text
     if (comma == std::string_view::npos) break;
     rest.remove_prefix(comma + 1);
   }
-  expand_into(engine, value, Params{mark, engine.params.size() - mark}, out);
+  expand_value(engine, macro, value, Params{mark, engine.params.size() - mark}, out);
   engine.params.resize(mark);
 }
 
 // Resolves a reference whose text is `ref` as it stands (already expanded,
 // or holding no '$'); `colon` is the position of its first ':', or npos.
-inline void resolve(Engine& engine, std::string_view ref, size_t colon, Params params, TextBuffer& out) {
+void resolve(Engine& engine, std::string_view ref, size_t colon, Params params, TextBuffer& out) {
   if (ref.empty()) {
     expand_special(engine, ref, params, out);
     return;
@@ -100,16 +113,164 @@ constexpr RefBytes kRefBytes;
 
 struct DepthGuard {
   Engine& engine;
+  explicit DepthGuard(Engine& e) : engine(e) {
+    if (engine.depth >= kMaxExpansionDepth) die(engine, "Macro expansion nested too deeply");
+    ++engine.depth;
+  }
   ~DepthGuard() { --engine.depth; }
 };
+
+// A reference read at the character after its '$'.
+struct Reference {
+  std::string_view text;  // without "$(" and ")"
+  const char* colon = nullptr;  // the first ':' of the text, if any
+  bool nested = false;    // the text holds a '$'
+  bool closed = true;     // false when "$(" is never closed
+};
+
+// Reads the reference that begins at `p` (after its '$') and returns it;
+// `p` moves past it.
+inline Reference read_reference(const char*& p, const char* end) {
+  Reference ref;
+  if (p == end) return ref;  // a '$' at the end: an empty reference
+  if (*p != '(') {
+    ref.text = std::string_view(p, 1);
+    ref.nested = *p == '$';
+    if (*p == ':') ref.colon = p;
+    ++p;
+    return ref;
+  }
+  ++p;
+  const char* start = p;
+  if (p == end) {
+    ref.closed = false;
+    return ref;
+  }
+  // The first character is taken whatever it is.
+  ref.nested = *p == '$';
+  if (*p == ':') ref.colon = p;
+  ++p;
+  // Most references are a plain name or number up to the ')'.
+  while (p != end && !kRefBytes.special[static_cast<unsigned char>(*p)]) ++p;
+  if (p == end || *p != ')') {
+    int nesting = 1;
+    for (;; ++p) {
+      p = find_any<'(', ')', '$', ':'>(p, end);
+      if (p == end) {
+        ref.text = std::string_view(start, static_cast<size_t>(end - start));
+        ref.closed = false;
+        return ref;
+      }
+      char r = *p;
+      if (r == ')') {
+        if (--nesting == 0) break;
+      } else if (r == '(') {
+        ++nesting;
+      } else if (r == '$') {
+        ref.nested = true;
+      } else if (ref.colon == nullptr) {
+        ref.colon = p;
+      }
+    }
+  }
+  ref.text = std::string_view(start, static_cast<size_t>(p - start));
+  ++p;
+  return ref;
+}
+
+// Whether a reference that holds no '$' is a name alone.
+inline bool is_name_alone(const Reference& ref) {
+  if (ref.text.empty() || ref.colon != nullptr) return false;
+  char first = ref.text[0];
+  return !is_digit(static_cast<unsigned char>(first)) && first != '@' && first != '=' && first != '%' &&
+         first != '?';
+}
+
+// Reads a value into its pieces, by the rules expand_into reads text by.
+ValuePieces parse_value(std::string_view text) {
+  ValuePieces v;
+  if (text.size() >= ValuePiece::kNoColon) return v;
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  const char* p = begin;
+  const char* run = begin;  // where the current run of text began
+  auto offset = [begin](const char* at) { return static_cast<uint32_t>(at - begin); };
+  while (p != end) {
+    const char* q = find_any<'$', '\'', '"'>(p, end);
+    if (q == end) break;
+    if (*q != '$') {
+      const char* close = static_cast<const char*>(std::memchr(q + 1, *q, static_cast<size_t>(end - q - 1)));
+      p = close ? close + 1 : end;
+      continue;
+    }
+    if (q != run) v.pieces.push_back({offset(run), offset(q) - offset(run), 0, ValuePiece::kText, 0});
+    p = q + 1;
+    Reference ref = read_reference(p, end);
+    if (!ref.closed) return ValuePieces();  // read as it goes, to meet the error in turn
+    ValuePiece piece{offset(ref.text.data()), static_cast<uint32_t>(ref.text.size()), ValuePiece::kNoColon,
+                     ValuePiece::kReference, 0};
+    if (ref.nested) {
+      piece.kind = ValuePiece::kNested;
+    } else if (ref.text.size() == 1 && is_digit(static_cast<unsigned char>(ref.text[0]))) {
+      piece.kind = ValuePiece::kParameter;
+      piece.index = static_cast<uint8_t>(ref.text[0] - '0');
+    } else if (is_name_alone(ref)) {
+      piece.kind = ValuePiece::kName;
+    } else if (ref.colon != nullptr) {
+      piece.colon = static_cast<uint32_t>(ref.colon - ref.text.data());
+    }
+    v.pieces.push_back(piece);
+    run = p;
+  }
+  if (run != end) v.pieces.push_back({offset(run), offset(end) - offset(run), 0, ValuePiece::kText, 0});
+  v.parsed = true;
+  return v;
+}
+
+inline void check_text_limit(Engine& engine, const TextBuffer& out) {
+  if (engine.io.max_text != 0 && out.size() > engine.io.max_text) {
+    die(engine, "Text limit of this run reached");
+  }
+}
+
+// A macro's value, expanded with `params`: through the pieces kept with it,
+// which are found the first time.
+void expand_value(Engine& engine, MacroId macro, std::string_view value, Params params, TextBuffer& out) {
+  const ValuePieces* v = engine.macros.pieces(macro);
+  if (v == nullptr) v = &engine.macros.keep_pieces(macro, parse_value(value));
+  if (!v->parsed) {
+    expand_into(engine, value, params, out);
+    return;
+  }
+  DepthGuard guard(engine);
+  for (const ValuePiece& piece : v->pieces) {
+    std::string_view text = value.substr(piece.begin, piece.length);
+    switch (piece.kind) {
+      case ValuePiece::kText:
+        out.append(text);
+        continue;
+      case ValuePiece::kParameter:
+        if (piece.index < params.count) out.append(engine.params[params.begin + piece.index]);
+        break;
+      case ValuePiece::kName:
+        expand_name(engine, text, out);
+        break;
+      case ValuePiece::kReference:
+        resolve(engine, text, piece.colon == ValuePiece::kNoColon ? std::string_view::npos : piece.colon, params,
+                out);
+        break;
+      case ValuePiece::kNested:
+        resolve_nested(engine, text, params, out);
+        break;
+    }
+    check_text_limit(engine, out);
+  }
+}
 
 }  // namespace
 
 void expand_into(Engine& engine, std::string_view text, Params params, TextBuffer& out, char quote) {
-  if (engine.depth >= kMaxExpansionDepth) die(engine, "Macro expansion nested too deeply");
-  ++engine.depth;
-  DepthGuard guard{engine};
-
+  DepthGuard guard(engine);
   const char* p = text.data();
   const char* end = p + text.size();
   if (quote != 0) {
@@ -132,57 +293,17 @@ void expand_into(Engine& engine, std::string_view text, Params params, TextBuffe
       p = stop;
       continue;
     }
-
-    // A reference: read its text, then resolve it.
-    std::string_view ref;
-    bool nested = false;
-    const char* colon = nullptr;
-    if (p == end) {
-      // A '$' at the end: an empty reference.
-    } else if (*p != '(') {
-      ref = std::string_view(p, 1);
-      nested = *p == '$';
-      if (*p == ':') colon = p;
-      ++p;
+    Reference ref = read_reference(p, end);
+    if (!ref.closed) die(engine, "Missing close paren for macro '%s'", std::string(ref.text).c_str());
+    if (ref.nested) {
+      resolve_nested(engine, ref.text, params, out);
+    } else if (is_name_alone(ref)) {
+      expand_name(engine, ref.text, out);
     } else {
-      ++p;
-      if (p == end) die(engine, "Missing close paren for macro '%s'", "");
-      const char* start = p;  // the first character is taken whatever it is
-      nested = *p == '$';
-      if (*p == ':') colon = p;
-      ++p;
-      // Most references are a plain name or number up to the ')'.
-      while (p != end && !kRefBytes.special[static_cast<unsigned char>(*p)]) ++p;
-      if (p == end || *p != ')') {
-        int nesting = 1;
-        for (;; ++p) {
-          p = find_any<'(', ')', '$', ':'>(p, end);
-          if (p == end) {
-            die(engine, "Missing close paren for macro '%s'", std::string(start, end).c_str());
-          }
-          char r = *p;
-          if (r == ')') {
-            if (--nesting == 0) break;
-          } else if (r == '(') {
-            ++nesting;
-          } else if (r == '$') {
-            nested = true;
-          } else if (colon == nullptr) {
-            colon = p;
-          }
-        }
-      }
-      ref = std::string_view(start, static_cast<size_t>(p - start));
-      ++p;
+      resolve(engine, ref.text, ref.colon ? static_cast<size_t>(ref.colon - ref.text.data()) : std::string_view::npos,
+              params, out);
     }
-    if (nested) {
-      resolve_nested(engine, ref, params, out);
-    } else {
-      resolve(engine, ref, colon ? static_cast<size_t>(colon - ref.data()) : std::string_view::npos, params, out);
-    }
-    if (engine.io.max_text != 0 && out.size() > engine.io.max_text) {
-      die(engine, "Text limit of this run reached");
-    }
+    check_text_limit(engine, out);
   }
 }
 

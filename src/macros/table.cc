@@ -84,7 +84,7 @@ MacroTable::~MacroTable() {
   }
 }
 
-uint64_t MacroTable::hash_long(std::string_view s) {
+uint32_t MacroTable::hash_long(std::string_view s) {
   const char* p = s.data();
   size_t n = s.size();
   uint64_t h = 0x9e3779b97f4a7c15ULL * (n + 1);
@@ -95,7 +95,7 @@ uint64_t MacroTable::hash_long(std::string_view s) {
     n -= 8;
   }
   h = (h ^ load64(p + n - 8)) * 0x9e3779b97f4a7c15ULL;  // the last eight bytes, overlapping
-  return h ^ (h >> 32);
+  return static_cast<uint32_t>(h ^ (h >> 32));
 }
 
 char* MacroTable::store(const char* bytes, size_t n) {
@@ -148,6 +148,7 @@ void MacroTable::set_length(Entry& e, MacroId id, size_t length) {
 }
 
 void MacroTable::store_value(Entry& e, MacroId id, std::string_view text) {
+  forget_pieces(e, id);
   if (text.size() >= kHeapValueLength) {
     char* block = heap_block(text.size());
     std::memcpy(block, text.data(), text.size());
@@ -161,6 +162,7 @@ void MacroTable::store_value(Entry& e, MacroId id, std::string_view text) {
 }
 
 void MacroTable::release_value(Entry& e, MacroId id) {
+  forget_pieces(e, id);
   size_t length = length_of(e, id);
   if (e.flags & kHeapValue) {
     heap_free(e.value);
@@ -198,6 +200,7 @@ void MacroTable::set_value(MacroId id, std::string_view text) {
   // The new text is stored before the old one goes, in case they overlap.
   const char* old_value = e.value;
   size_t old_length = length_of(e, id);
+  forget_pieces(e, id);
   uint8_t old_flags = e.flags;
   e.flags &= static_cast<uint8_t>(~(kValueFlags | kFixedValue));
   store_value(e, id, text);
@@ -254,6 +257,7 @@ void MacroTable::rescan(Entry& e, MacroId id, size_t from, char quote) {
 
 void MacroTable::extend(MacroId id, std::string_view expanded_rest, std::string_view text) {
   Entry& e = at(id);
+  forget_pieces(e, id);
   Frozen f = frozen(id);
   size_t old_length = length_of(e, id);
   size_t length = f.length + expanded_rest.size() + 1 + text.size();
@@ -291,11 +295,17 @@ void MacroTable::extend(MacroId id, std::string_view expanded_rest, std::string_
   maybe_compact_storage();
 }
 
-void MacroTable::insert_bucket(uint64_t h, MacroId id) {
+const ValuePieces& MacroTable::keep_pieces(MacroId id, ValuePieces pieces) {
+  Entry& e = at(id);
+  e.flags |= kHasPieces;
+  return pieces_[id] = std::move(pieces);
+}
+
+void MacroTable::insert_bucket(uint32_t h, MacroId id) {
   size_t mask = buckets_.size() - 1;
   size_t i = h & mask;
   while (buckets_[i].id != kNoMacro) i = (i + 1) & mask;
-  buckets_[i] = Bucket{static_cast<uint32_t>(h >> 32), id};
+  buckets_[i] = Bucket{h, id};
   if (++names_ * 4 > buckets_.size() * 3) grow_index();
 }
 
@@ -304,8 +314,7 @@ void MacroTable::erase_bucket(Bucket* b) {
   size_t mask = buckets_.size() - 1;
   size_t hole = static_cast<size_t>(b - buckets_.data());
   for (size_t i = (hole + 1) & mask; buckets_[i].id != kNoMacro; i = (i + 1) & mask) {
-    const Entry& e = at(buckets_[i].id);
-    size_t home = hash({e.name, e.name_len}) & mask;
+    size_t home = buckets_[i].hash & mask;
     // The entry at i may fill the hole if its home is not between hole and i.
     bool between = hole <= i ? (hole < home && home <= i) : (hole < home || home <= i);
     if (!between) {
@@ -322,18 +331,17 @@ void MacroTable::grow_index() {
   size_t mask = grown.size() - 1;
   for (const Bucket& b : buckets_) {
     if (b.id == kNoMacro) continue;
-    const Entry& e = at(b.id);
-    uint64_t h = hash({e.name, e.name_len});
-    size_t i = h & mask;
+    size_t i = b.hash & mask;
     while (grown[i].id != kNoMacro) i = (i + 1) & mask;
     grown[i] = b;
   }
   buckets_.swap(grown);
 }
 
-MacroId MacroTable::append(std::string_view name, std::string_view value) {
-  uint64_t h = hash(name);
+MacroId MacroTable::append(std::string_view name, std::string_view value, bool only_new) {
+  uint32_t h = hash(name);
   Bucket* b = bucket_of(name, h);
+  if (b != nullptr && only_new) return kNoMacro;
   MacroId id = new_entry(name, value, 0);
   if (b == nullptr) {
     insert_bucket(h, id);
@@ -430,6 +438,13 @@ void MacroTable::compact_entries() {
     std::unordered_map<MacroId, size_t> moved;
     for (const auto& [id, length] : long_lengths_) moved[renumbered[id]] = length;
     long_lengths_.swap(moved);
+  }
+  if (!pieces_.empty()) {
+    std::unordered_map<MacroId, ValuePieces> moved;
+    for (auto& [id, pieces] : pieces_) {
+      if (renumbered[id] != kNoMacro) moved[renumbered[id]] = std::move(pieces);
+    }
+    pieces_.swap(moved);
   }
   count_ = n;
   removed_ = 0;

@@ -19,6 +19,31 @@
 
 namespace quenfold {
 
+// A piece of a macro value as expansion sees it: a run of text that stays
+// as it is, or a reference (its text, without "$(" and ")"). Expansion
+// parses a value into its pieces once and keeps them with it.
+struct ValuePiece {
+  enum Kind : uint8_t {
+    kText,       // copied as it is
+    kParameter,  // $N or $(N), N one digit: the parameter at index N
+    kName,       // a name alone: the macro's value, expanded without parameters
+    kReference,  // any other reference holding no '$'; `colon` is its first ':'
+    kNested,     // a reference holding a '$': expanded before it is resolved
+  };
+  uint32_t begin;
+  uint32_t length;
+  uint32_t colon;  // kReference: position of the first ':' in the text, or kNoColon
+  Kind kind;
+  uint8_t index;  // kParameter
+  static constexpr uint32_t kNoColon = 0xFFFFFFFF;
+};
+// A value's pieces; `parsed` is false when the value cannot be parsed ahead
+// (expansion then reads it as it goes, and meets its error in turn).
+struct ValuePieces {
+  bool parsed = false;
+  std::vector<ValuePiece> pieces;
+};
+
 // An entry of the macro list. Ids stay valid until an entry is removed.
 using MacroId = uint32_t;
 constexpr MacroId kNoMacro = 0xFFFFFFFF;
@@ -86,8 +111,16 @@ class MacroTable {
   // value built by many extensions costs time in proportion to its length.
   void extend(MacroId id, std::string_view expanded_rest, std::string_view text);
 
+  // The pieces kept with a value, or null; they go when the value changes.
+  const ValuePieces* pieces(MacroId id) const {
+    return (at(id).flags & kHasPieces) ? &pieces_.find(id)->second : nullptr;
+  }
+  const ValuePieces& keep_pieces(MacroId id, ValuePieces pieces);
+
   // Appends a user-defined entry (no checks) and returns its id.
-  MacroId append(std::string_view name, std::string_view value);
+  MacroId append(std::string_view name, std::string_view value) { return append(name, value, false); }
+  // Appends a user-defined entry when no entry bears the name; kNoMacro when one does.
+  MacroId append_new(std::string_view name, std::string_view value) { return append(name, value, true); }
   // Removes the first entry of `name` when it is user-defined. Returns 1 when
   // entries of the name remain, 0 when none do, kNoEntry when there was none,
   // or kPredefinedEntry (nothing removed) when the first one is predefined.
@@ -122,7 +155,8 @@ class MacroTable {
     kSingleQuote = 16,  // quote open after the frozen part
     kDoubleQuote = 32,
     kFrozenKnown = 64,  // frozen and the quote flags are up to date
-    kValueFlags = kHasReference | kHeapValue | kSingleQuote | kDoubleQuote | kFrozenKnown,
+    kHasPieces = 128,   // pieces_ holds the value's pieces
+    kValueFlags = kHasReference | kHeapValue | kSingleQuote | kDoubleQuote | kFrozenKnown | kHasPieces,
   };
   static constexpr uint32_t kLongLength = 0xFFFFFFFF;  // the length is in long_lengths_
 
@@ -137,7 +171,7 @@ class MacroTable {
     uint8_t flags;
   };
   struct Bucket {
-    uint32_t tag;  // high half of the name's hash
+    uint32_t hash;  // the name's hash, whose low bits pick the home bucket
     MacroId id;    // the name's oldest entry; kNoMacro when free
   };
 
@@ -154,10 +188,9 @@ class MacroTable {
     std::memcpy(&v, p, 4);
     return v;
   }
-  // The low half of a hash picks the bucket, the high half is the tag.
   // Names of up to eight bytes, the usual case, are hashed here with one
   // multiplication; longer ones word by word.
-  static uint64_t hash(std::string_view s) {
+  static uint32_t hash(std::string_view s) {
     const char* p = s.data();
     size_t n = s.size();
     if (n > 8) return hash_long(s);
@@ -172,22 +205,21 @@ class MacroTable {
       word = 0;
     }
     uint64_t h = (word ^ (n << 59)) * 0x9e3779b97f4a7c15ULL;
-    return h ^ (h >> 32);
+    return static_cast<uint32_t>(h ^ (h >> 32));
   }
-  static uint64_t hash_long(std::string_view s);
-  const Bucket* bucket_of(std::string_view name, uint64_t h) const {
+  static uint32_t hash_long(std::string_view s);
+  const Bucket* bucket_of(std::string_view name, uint32_t h) const {
     size_t mask = buckets_.size() - 1;
-    uint32_t tag = static_cast<uint32_t>(h >> 32);
     for (size_t i = h & mask;; i = (i + 1) & mask) {
       const Bucket& b = buckets_[i];
       if (b.id == kNoMacro) return nullptr;
-      if (b.tag == tag) {
+      if (b.hash == h) {
         const Entry& e = at(b.id);
         if (e.name_len == name.size() && same_bytes(e.name, name.data(), name.size())) return &b;
       }
     }
   }
-  Bucket* bucket_of(std::string_view name, uint64_t h) {
+  Bucket* bucket_of(std::string_view name, uint32_t h) {
     return const_cast<Bucket*>(static_cast<const MacroTable*>(this)->bucket_of(name, h));
   }
   static bool same_bytes(const char* a, const char* b, size_t n) {
@@ -198,6 +230,7 @@ class MacroTable {
     return std::memcmp(a, b, n) == 0;
   }
 
+  MacroId append(std::string_view name, std::string_view value, bool only_new);
   MacroId new_entry(std::string_view name, std::string_view value, uint8_t flags);
   void store_value(Entry& e, MacroId id, std::string_view text);
   void release_value(Entry& e, MacroId id);
@@ -207,7 +240,13 @@ class MacroTable {
     return e.value_len != kLongLength ? e.value_len : long_length(id);
   }
   void set_length(Entry& e, MacroId id, size_t length);
-  void insert_bucket(uint64_t h, MacroId id);
+  void forget_pieces(Entry& e, MacroId id) {
+    if (e.flags & kHasPieces) {
+      pieces_.erase(id);
+      e.flags &= static_cast<uint8_t>(~kHasPieces);
+    }
+  }
+  void insert_bucket(uint32_t h, MacroId id);
   void erase_bucket(Bucket* b);
   void grow_index();
   void remove_entry(MacroId id);
@@ -237,6 +276,7 @@ class MacroTable {
   size_t garbage_ = 0;  // of which no longer used
 
   std::unordered_map<MacroId, size_t> long_lengths_;
+  std::unordered_map<MacroId, ValuePieces> pieces_;
   uint64_t line_ = 0;
   uint64_t line_shown_ = 0;
   char line_text_[24] = "0";

@@ -237,8 +237,8 @@ inline void check_text_limit(Engine& engine, const TextBuffer& out) {
 // which are found the first time.
 void expand_value(Engine& engine, MacroId macro, std::string_view value, Params params, TextBuffer& out) {
   const ValuePieces* v = engine.macros.pieces(macro);
-  if (v == nullptr) v = &engine.macros.keep_pieces(macro, parse_value(value));
-  if (!v->parsed) {
+  if (v == nullptr) v = engine.macros.keep_pieces(macro, parse_value(value));
+  if (v == nullptr || !v->parsed) {
     expand_into(engine, value, params, out);
     return;
   }

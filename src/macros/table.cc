@@ -148,7 +148,7 @@ void MacroTable::set_length(Entry& e, MacroId id, size_t length) {
 }
 
 void MacroTable::store_value(Entry& e, MacroId id, std::string_view text) {
-  forget_pieces(e, id);
+  forget_pieces(e);
   if (text.size() >= kHeapValueLength) {
     char* block = heap_block(text.size());
     std::memcpy(block, text.data(), text.size());
@@ -162,7 +162,7 @@ void MacroTable::store_value(Entry& e, MacroId id, std::string_view text) {
 }
 
 void MacroTable::release_value(Entry& e, MacroId id) {
-  forget_pieces(e, id);
+  forget_pieces(e);
   size_t length = length_of(e, id);
   if (e.flags & kHeapValue) {
     heap_free(e.value);
@@ -181,7 +181,7 @@ MacroId MacroTable::new_entry(std::string_view name, std::string_view value, uin
   }
   MacroId id = count_;
   Entry& e = at(id);
-  e = Entry{kEmpty, kEmpty, 0, 0, kNoMacro, id, 0, flags};
+  e = Entry{kEmpty, kEmpty, 0, 0, kNoMacro, id, 0, flags, 0};
   e.name = store(name.data(), name.size());
   e.name_len = static_cast<uint32_t>(name.size());
   if (flags & kFixedValue) {
@@ -200,7 +200,7 @@ void MacroTable::set_value(MacroId id, std::string_view text) {
   // The new text is stored before the old one goes, in case they overlap.
   const char* old_value = e.value;
   size_t old_length = length_of(e, id);
-  forget_pieces(e, id);
+  forget_pieces(e);
   uint8_t old_flags = e.flags;
   e.flags &= static_cast<uint8_t>(~(kValueFlags | kFixedValue));
   store_value(e, id, text);
@@ -257,7 +257,7 @@ void MacroTable::rescan(Entry& e, MacroId id, size_t from, char quote) {
 
 void MacroTable::extend(MacroId id, std::string_view expanded_rest, std::string_view text) {
   Entry& e = at(id);
-  forget_pieces(e, id);
+  forget_pieces(e);
   Frozen f = frozen(id);
   size_t old_length = length_of(e, id);
   size_t length = f.length + expanded_rest.size() + 1 + text.size();
@@ -295,10 +295,21 @@ void MacroTable::extend(MacroId id, std::string_view expanded_rest, std::string_
   maybe_compact_storage();
 }
 
-const ValuePieces& MacroTable::keep_pieces(MacroId id, ValuePieces pieces) {
+const ValuePieces* MacroTable::keep_pieces(MacroId id, ValuePieces pieces) {
   Entry& e = at(id);
-  e.flags |= kHasPieces;
-  return pieces_[id] = std::move(pieces);
+  uint32_t slot;
+  if (!free_piece_slots_.empty()) {
+    slot = free_piece_slots_.back();
+    free_piece_slots_.pop_back();
+  } else if (piece_slots_.size() < (uint32_t{1} << 24) - 1) {
+    piece_slots_.emplace_back();
+    slot = static_cast<uint32_t>(piece_slots_.size());
+  } else {
+    return nullptr;
+  }
+  piece_slots_[slot - 1] = std::make_unique<ValuePieces>(std::move(pieces));
+  e.pieces = slot;
+  return piece_slots_[slot - 1].get();
 }
 
 void MacroTable::insert_bucket(uint32_t h, MacroId id) {
@@ -439,13 +450,7 @@ void MacroTable::compact_entries() {
     for (const auto& [id, length] : long_lengths_) moved[renumbered[id]] = length;
     long_lengths_.swap(moved);
   }
-  if (!pieces_.empty()) {
-    std::unordered_map<MacroId, ValuePieces> moved;
-    for (auto& [id, pieces] : pieces_) {
-      if (renumbered[id] != kNoMacro) moved[renumbered[id]] = std::move(pieces);
-    }
-    pieces_.swap(moved);
-  }
+
   count_ = n;
   removed_ = 0;
   entry_chunks_.resize((count_ >> kEntryChunkBits) + 1);

@@ -113,9 +113,12 @@ class MacroTable {
 
   // The pieces kept with a value, or null; they go when the value changes.
   const ValuePieces* pieces(MacroId id) const {
-    return (at(id).flags & kHasPieces) ? &pieces_.find(id)->second : nullptr;
+    uint32_t slot = at(id).pieces;
+    return slot != 0 ? piece_slots_[slot - 1].get() : nullptr;
   }
-  const ValuePieces& keep_pieces(MacroId id, ValuePieces pieces);
+  // Keeps `pieces` with the value of `id` and returns them (null when no
+  // more can be kept).
+  const ValuePieces* keep_pieces(MacroId id, ValuePieces pieces);
 
   // Appends a user-defined entry (no checks) and returns its id.
   MacroId append(std::string_view name, std::string_view value) { return append(name, value, false); }
@@ -155,8 +158,7 @@ class MacroTable {
     kSingleQuote = 16,  // quote open after the frozen part
     kDoubleQuote = 32,
     kFrozenKnown = 64,  // frozen and the quote flags are up to date
-    kHasPieces = 128,   // pieces_ holds the value's pieces
-    kValueFlags = kHasReference | kHeapValue | kSingleQuote | kDoubleQuote | kFrozenKnown | kHasPieces,
+    kValueFlags = kHasReference | kHeapValue | kSingleQuote | kDoubleQuote | kFrozenKnown,
   };
   static constexpr uint32_t kLongLength = 0xFFFFFFFF;  // the length is in long_lengths_
 
@@ -168,7 +170,8 @@ class MacroTable {
     MacroId next_same;   // the next newer entry of the name, or kNoMacro
     MacroId prev_same;   // the next older one; the oldest's is the newest
     uint32_t frozen;     // length of the frozen part (0 when it would not fit)
-    uint8_t flags;
+    uint32_t flags : 8;
+    uint32_t pieces : 24;  // 1 + the slot of the value's pieces, 0 for none
   };
   struct Bucket {
     uint32_t hash;  // the name's hash, whose low bits pick the home bucket
@@ -240,10 +243,11 @@ class MacroTable {
     return e.value_len != kLongLength ? e.value_len : long_length(id);
   }
   void set_length(Entry& e, MacroId id, size_t length);
-  void forget_pieces(Entry& e, MacroId id) {
-    if (e.flags & kHasPieces) {
-      pieces_.erase(id);
-      e.flags &= static_cast<uint8_t>(~kHasPieces);
+  void forget_pieces(Entry& e) {
+    if (e.pieces != 0) {
+      piece_slots_[e.pieces - 1].reset();
+      free_piece_slots_.push_back(e.pieces);
+      e.pieces = 0;
     }
   }
   void insert_bucket(uint32_t h, MacroId id);
@@ -276,7 +280,8 @@ class MacroTable {
   size_t garbage_ = 0;  // of which no longer used
 
   std::unordered_map<MacroId, size_t> long_lengths_;
-  std::unordered_map<MacroId, ValuePieces> pieces_;
+  std::vector<std::unique_ptr<ValuePieces>> piece_slots_;
+  std::vector<uint32_t> free_piece_slots_;
   uint64_t line_ = 0;
   uint64_t line_shown_ = 0;
   char line_text_[24] = "0";

@@ -128,7 +128,7 @@ class Evaluator {
   // past the current word.
   void read_number() {
     const char* digits = pos_ + (*pos_ == '-' ? 1 : 0);
-    long value;
+    long long value;
     char* stop;
     if (digits[0] == '0' && (digits[1] == 'b' || digits[1] == 'B')) {
       // Only 0x and a leading 0 are prefixes here; some C libraries also take
@@ -139,16 +139,16 @@ class Evaluator {
       // Up to 18 decimal digits cannot overflow: read them directly, as
       // strtol would.
       const char* p = digits;
-      unsigned long magnitude = 0;
-      while (is_digit(*p)) magnitude = magnitude * 10 + static_cast<unsigned long>(*p++ - '0');
-      value = *pos_ == '-' ? -static_cast<long>(magnitude) : static_cast<long>(magnitude);
+      unsigned long long magnitude = 0;
+      while (is_digit(*p)) magnitude = magnitude * 10 + static_cast<unsigned long long>(*p++ - '0');
+      value = *pos_ == '-' ? -static_cast<long long>(magnitude) : static_cast<long long>(magnitude);
       stop = const_cast<char*>(p);
     } else {
       const int saved_errno = errno;
-      value = std::strtol(pos_, &stop, 0);
+      value = std::strtoll(pos_, &stop, 0);
       errno = saved_errno;
     }
-    value_ = to_int32(static_cast<uint32_t>(static_cast<unsigned long>(value)));
+    value_ = to_int32(static_cast<uint32_t>(static_cast<unsigned long long>(value)));
     pos_ = stop;
     token_ = kNumber;
   }

@@ -28,7 +28,7 @@ void expand_positional(Engine& engine, std::string_view ref, Params params, std:
   } else {
     // strtol with base 0, then the low 32 bits as an unsigned count.
     std::string index_text(ref.substr(0, colon));
-    index = static_cast<uint32_t>(std::strtol(index_text.c_str(), nullptr, 0));
+    index = static_cast<uint32_t>(std::strtoll(index_text.c_str(), nullptr, 0));
   }
   if (index < params.count) {
     out.append(engine.params[params.begin + index]);

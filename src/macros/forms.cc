@@ -17,9 +17,9 @@ constexpr int kMaxSequence = 2049;
 
 // $(%:...): numbers and ranges separated by white space.
 void number_sequence(Engine& engine, const char* s, std::string& out) {
-  long last = 0;
+  long long last = 0;
   int count = 0;
-  auto produce = [&](long value) {
+  auto produce = [&](long long value) {
     if (count == kMaxSequence) die(engine, "Sequence too long");
     if (count != 0) out.push_back(' ');
     append_decimal(out, value);
@@ -31,10 +31,10 @@ void number_sequence(Engine& engine, const char* s, std::string& out) {
       ++s;
     } else if (*s == '-') {
       char* after;
-      long to = std::strtol(s + 1, &after, 0);
+      long long to = std::strtoll(s + 1, &after, 0);
       s = after;
       if (to > last) {
-        for (long k = last + 1;; ++k) {
+        for (long long k = last + 1;; ++k) {
           produce(k);
           if (k == to) break;
         }
@@ -43,7 +43,7 @@ void number_sequence(Engine& engine, const char* s, std::string& out) {
       // Where nothing can be read the position stays, so the same character
       // produces a 0 each time until the limit is reached.
       char* after;
-      long value = std::strtol(s, &after, 0);
+      long long value = std::strtoll(s, &after, 0);
       produce(value);
       s = after;
     }
@@ -68,11 +68,12 @@ void choice(Engine& engine, std::string_view body, std::string& out) {
 
 }  // namespace
 
-void append_decimal(std::string& out, long value) {
+void append_decimal(std::string& out, long long value) {
   char digits[24];
   char* end = digits + sizeof digits;
   char* p = end;
-  unsigned long magnitude = value < 0 ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+  unsigned long long magnitude =
+      value < 0 ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
   do {
     *--p = static_cast<char>('0' + magnitude % 10);
     magnitude /= 10;
@@ -99,7 +100,7 @@ void expand_special(Engine& engine, std::string_view ref, Params params, std::st
       number_sequence(engine, text.c_str() + (text.size() - body.size()), out);  // text holds the body here
       break;
     case '=':
-      append_decimal(out, static_cast<long>(eval_expr(body)));
+      append_decimal(out, eval_expr(body));
       break;
     case '?':
       choice(engine, body, out);

@@ -26,7 +26,7 @@ std::string expand_macros(Engine& engine, std::string_view text, Params params =
 void expand_into(Engine& engine, std::string_view text, Params params, std::string& out);
 
 // Appends `value` in decimal.
-void append_decimal(std::string& out, long value);
+void append_decimal(std::string& out, long long value);
 
 // Appends the text of a special form ($(%:...), $(=:...), $(?:...), $(@:...))
 // whose expanded reference text is `ref`.

@@ -179,6 +179,15 @@
     field.select();
   }
 
+  function button(className, text, title, action) {
+    var node = make('button', className);
+    node.type = 'button';
+    node.textContent = text;
+    node.title = title;
+    node.addEventListener('click', action);
+    return node;
+  }
+
   function renderTabs() {
     tabsEl.replaceChildren();
     files.forEach(function (file, index) {
@@ -186,44 +195,28 @@
       tab.setAttribute('role', 'tab');
       tab.setAttribute('aria-selected', index === active ? 'true' : 'false');
       tab.dataset.file = file.name;
-      var label = make('button', 'tab-name');
-      label.type = 'button';
-      label.textContent = file.name;
-      label.title = index === 0 ? 'The script: the last operand of the command line' : 'A file beside the script';
-      label.addEventListener('click', function () { select(index); });
+      var label = button('tab-name', file.name,
+        index === 0 ? 'The script: the last operand of the command line' : 'A file beside the script',
+        function () { select(index); });
       label.addEventListener('dblclick', function () { rename(index); });
       tab.appendChild(label);
       if (index === active) {
-        var edit = make('button', 'tab-action tab-rename-button');
-        edit.type = 'button';
-        edit.textContent = '✎';
-        edit.title = 'Rename';
-        edit.setAttribute('aria-label', 'Rename ' + file.name);
-        edit.addEventListener('click', function () { rename(index); });
-        tab.appendChild(edit);
+        tab.appendChild(button('tab-action tab-rename-button', '✎', 'Rename ' + file.name,
+          function () { rename(index); }));
       }
       if (index > 0) {
-        var close = make('button', 'tab-action tab-remove');
-        close.type = 'button';
-        close.textContent = '×';
-        close.title = 'Remove';
-        close.setAttribute('aria-label', 'Remove ' + file.name);
-        close.addEventListener('click', function () { removeFile(index); });
-        tab.appendChild(close);
+        tab.appendChild(button('tab-action tab-remove', '×', 'Remove ' + file.name,
+          function () { removeFile(index); }));
       }
       tabsEl.appendChild(tab);
     });
-    var add = make('button', 'add-file');
-    add.id = 'add-file';
-    add.type = 'button';
-    add.textContent = '+';
-    add.title = 'Add a file (for @INCLUDE or as an operand)';
-    add.addEventListener('click', function () {
+    var add = button('add-file', '+', 'Add a file (for @INCLUDE or as an operand)', function () {
       var n = 1;
       while (nameProblem('include' + n + '.qf', -1) !== null) n++;
       select(addFile('include' + n + '.qf', ''));
       rename(active);
     });
+    add.id = 'add-file';
     tabsEl.appendChild(add);
   }
 
@@ -231,16 +224,6 @@
 
   function notice(text) {
     noticeEl.textContent = text || '';
-  }
-
-  function environment() {
-    var env = {};
-    Words.split(envEl.value).forEach(function (word) {
-      var eq = word.indexOf('=');
-      if (eq <= 0) throw new SyntaxError('environment words are NAME=value');
-      env[word.slice(0, eq)] = word.slice(eq + 1);
-    });
-    return env;
   }
 
   function schedule() {
@@ -260,7 +243,7 @@
       return;
     }
     try {
-      env = environment();
+      env = Words.assignments(envEl.value);
     } catch (e) {
       notice('Environment: ' + e.message);
       return;

@@ -52,11 +52,22 @@
     return words;
   }
 
+  // NAME=value words, as the environment a command line starts with: {NAME: value}.
+  function assignments(text) {
+    var env = {};
+    split(text).forEach(function (word) {
+      var eq = word.indexOf('=');
+      if (eq <= 0) throw new SyntaxError('environment words are NAME=value');
+      env[word.slice(0, eq)] = word.slice(eq + 1);
+    });
+    return env;
+  }
+
   // A word as the shell would need it written.
   function quote(word) {
     if (/^[A-Za-z0-9_\-.\/=:,+@%]+$/.test(word)) return word;
     return "'" + word.replace(/'/g, "'\\''") + "'";
   }
 
-  return { split: split, quote: quote };
+  return { split: split, assignments: assignments, quote: quote };
 });

@@ -91,13 +91,11 @@ test('the examples menu runs each example as its session shows', () => {
   assert.equal(list[0].name, 'hello.qf');
   assert.ok(list.length >= 5);
   for (const example of list) {
-    const env = {};
-    for (const word of words.split(example.env)) env[word.slice(0, word.indexOf('='))] = word.slice(word.indexOf('=') + 1);
     const result = run({
       args: words.split(example.options).concat(['./' + example.main]),
       files: Object.fromEntries(example.files),
       stdin: example.stdin,
-      env,
+      env: words.assignments(example.env),
     });
     assert.equal(result.out + result.err, example.shows, example.name);
   }
@@ -142,6 +140,8 @@ test('colouring follows the groups of the Vim syntax', () => {
 test('command-line words split as a shell splits them', () => {
   assert.deepEqual(words.split(`-D 'X=a b' -i\\ x "q\\"r" a''b ''`), ['-D', 'X=a b', '-i x', 'q"r', 'ab', '']);
   assert.throws(() => words.split("-D 'open"), SyntaxError);
+  assert.deepEqual(words.assignments("A=1 B='x y' C="), { A: '1', B: 'x y', C: '' });
+  assert.throws(() => words.assignments('A=1 oops'), SyntaxError);
   assert.equal(words.quote("it's"), "'it'\\''s'");
   assert.equal(words.quote('-DX=1'), '-DX=1');
 });

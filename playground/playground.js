@@ -9,8 +9,9 @@
 
   var MAIN_NAME = 'script.qf';
   // A script typed into a page should not keep it busy: runs stop with an
-  // error line after a million lines, or at one expansion of a megabyte.
-  var LIMITS = { lines: 1000000, text: 1 << 20 };
+  // error line after a million lines, at one expansion of a megabyte, or
+  // after 16 megabytes of output.
+  var LIMITS = { lines: 1000000, text: 1 << 20, output: 16 << 20 };
   var SHOWN_OUTPUT = 1 << 20;  // characters of output put on the page
   var DELAY_MS = 250;
 

@@ -16,8 +16,9 @@
 // only `files` (and the empty directories named in `dirs`); nothing of a run
 // is left for the next. The environment is exactly `env`: a run sees no
 // variable the caller did not pass. Texts may be strings (written as UTF-8)
-// or Uint8Arrays. `limits: {lines, text}` stops a run with an error line
-// after that many lines, or when one expansion grows past that many bytes.
+// or Uint8Arrays. `limits: {lines, text, output}` stops a run with an error
+// line after that many lines, when one expansion grows past that many bytes,
+// or when its output does (keeping the output up to the limit).
 // Inputs a browser cannot offer end the run with the program's own error
 // line: host:port names (no sockets here) and files outside `files`.
 var Quenfold = (function () {
@@ -126,7 +127,7 @@ var Quenfold = (function () {
       var input = bytesOf(request.stdin, 'stdin');
       var inputPtr = store(input);
       var status = M._quenfold_web_run(words.length, argv, envp, inputPtr, input.length,
-                                       limits.lines >>> 0, limits.text >>> 0);
+                                       limits.lines >>> 0, limits.text >>> 0, limits.output >>> 0);
       var stream = function (n) {
         var ptr = M._quenfold_web_stream(n);
         return M.HEAPU8.slice(ptr, ptr + M._quenfold_web_stream_size(n));

@@ -74,6 +74,14 @@ test('limits end a runaway run with an error line', () => {
   const doubling = '@DEFINE a xxxxxxxxxxxxxxxx\n@DEFINE b $a$a$a$a$a$a$a$a\n@DEFINE c $b$b$b$b$b$b$b$b\n$c$c$c\n';
   assert.match(run({ stdin: doubling, limits: { text: 1000 } }).err, /Text limit of this run reached/);
   assert.equal(run({ stdin: doubling }).status, 0);
+  // Output stops at its limit, the bytes before it kept: where the run is when
+  // its buffered output reaches the limit.
+  const many = run({ stdin: '@FOR i $(%:1-2000)\n$(%:1-40)\n@END\n', limits: { output: 100 } });
+  const line = Array.from({ length: 40 }, (_, i) => i + 1).join(' ') + '\n';
+  assert.equal(many.out, line.repeat(2).slice(0, 100));
+  assert.match(many.err, /^quenfold: file stdin line 2: Output limit of this run reached\n$/);
+  assert.equal(many.status, 1);
+  assert.equal(run({ stdin: 'short\n', limits: { output: 3 } }).err, 'quenfold: Output limit of this run reached\n');
 });
 
 test('bytes go through unchanged, and names must stay in the directory', () => {

@@ -41,6 +41,9 @@ test('every run starts in a fresh directory holding only its own files', () => {
   // Not even after a run that ended with an error, nor its directories.
   run({ args: ['./x.qf'], files: { 'x.qf': '$(nosuch)\n', 'sub/y.qf': '' } });
   assert.match(run({ args: ['./sub/y.qf'] }).err, /Can't stat \.\/sub\/y\.qf \(No such file or directory\)/);
+  // A run that used up every descriptor leaves none of them open.
+  assert.match(run({ args: ['./s.qf'], files: { 's.qf': '@INCLUDE ./s.qf\n' } }).err, /Can't open \.\/s\.qf/);
+  assert.equal(run({ args: ['./s.qf'], files: { 's.qf': '@INCLUDE ./t.qf\n', 't.qf': 'T\n' } }).out, 'T\n');
   // An empty directory given in `dirs` stands for its missing script.
   assert.equal(run({ args: ['./d'], dirs: ['d'] }).err, "quenfold: Can't open ./d/script (No such file or directory)\n");
 });

@@ -144,8 +144,8 @@ Outcome run_once(const std::vector<const char*>& argv, const std::string& script
 
   auto engine = std::make_unique<quenfold::Engine>(io);
   outcome.status = quenfold::run(*engine, static_cast<int>(argv.size()), argv.data());
-  outcome.date = engine->macros.predefined(quenfold::kRowDate).value();
-  outcome.time = engine->macros.predefined(quenfold::kRowTime).value();
+  outcome.date = engine->macros.value(quenfold::kRowDate);
+  outcome.time = engine->macros.value(quenfold::kRowTime);
   engine.reset();
   if (in_fd >= 0) close(in_fd);
   if (g_verbose) std::fprintf(stderr, "status %d: %s", outcome.status, outcome.errors.c_str());

@@ -11,10 +11,10 @@ namespace {
 // value must equal. The first entry of the name is tested.
 bool definition_test(Engine& engine, std::string_view expanded) {
   SplitWord cut = split_word(expanded);
-  Macro* macro = engine.macros.find(cut.word);
-  if (macro == nullptr) return false;
+  MacroId macro = engine.macros.find(cut.word);
+  if (macro == kNoMacro) return false;
   if (!cut.has_rest) return true;
-  return expand_macros(engine, engine.macros.value(*macro)) == cut.rest;
+  return expand_macros(engine, engine.macros.value(macro)).view() == cut.rest;
 }
 
 }  // namespace
@@ -28,7 +28,7 @@ void open_block(Engine& engine, int code, std::string_view expanded, std::string
 void branch_block(Engine& engine, int code, std::string_view raw) {
   if (engine.ifs.empty()) die(engine, "Unbalanced @ELSE, @ELIFDEF or @ELIFNDEF");
   if (engine.ifs.back().nesting != 0) return;  // belongs to a block opened while skipping
-  bool holds = definition_test(engine, expand_macros(engine, raw));
+  bool holds = definition_test(engine, expand_macros(engine, raw).view());
   IfState& top = engine.ifs.back();
   if (top.skipping != 1) {
     top.skipping = -1;  // a branch was taken: skip the rest of the block

@@ -17,11 +17,10 @@ void for_directive(Engine& engine, std::string_view expanded) {
 
   // Each value is one more entry of the name, in the order written. The
   // name is not empty (a word always is not), so no check is needed.
-  MacroName& key = engine.macros.key_of(cut.word);
   SplitWord values = cut;
   while (values.has_rest) {
     values = split_word(values.rest);
-    engine.macros.append(key, values.word);
+    engine.macros.append(cut.word, values.word);
   }
 }
 

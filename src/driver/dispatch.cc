@@ -84,8 +84,8 @@ const Directive* lookup(std::string_view word) {
 
 }  // namespace
 
-void dispatch_directive(Engine& engine, size_t at, int skipping) {
-  std::string_view text = std::string_view(engine.line).substr(at);
+void dispatch_directive(Engine& engine, std::string_view line, size_t at, int skipping) {
+  std::string_view text = line.substr(at);
   SplitWord cut = split_word(text);
   const Directive* directive = lookup(cut.word);
   int code = directive ? directive->code : kUnknown;
@@ -109,8 +109,17 @@ void dispatch_directive(Engine& engine, size_t at, int skipping) {
     return;
   }
 
-  std::string expanded;
-  if (code >= kExtend && code <= kReturn && cut.has_rest) expanded = expand_macros(engine, cut.rest);
+  // A text without a '$' is its own expansion.
+  TextBuffer buffer;
+  std::string_view expanded;
+  if (code >= kExtend && code <= kReturn && cut.has_rest) {
+    if (cut.rest.find('$') == std::string_view::npos) {
+      expanded = cut.rest;
+    } else {
+      buffer = expand_macros(engine, cut.rest);
+      expanded = buffer.view();
+    }
+  }
 
   switch (code) {
     case kGetenv:
@@ -138,7 +147,7 @@ void dispatch_directive(Engine& engine, size_t at, int skipping) {
     case kIfndef:
       // The saved word runs from the line's first character: a leading '!' stays.
       open_block(engine, code, expanded,
-                 std::string_view(engine.line).substr(0, at + cut.word.size()));
+                 line.substr(0, at + cut.word.size()));
       break;
     case kQuote:
       break;

@@ -8,7 +8,7 @@
 
 namespace quenfold {
 
-// Carries out the directive line engine.line whose word starts at `at`.
-void dispatch_directive(Engine& engine, size_t at, int skipping);
+// Carries out the directive `line` whose word starts at `at`.
+void dispatch_directive(Engine& engine, std::string_view line, size_t at, int skipping);
 
 }  // namespace quenfold

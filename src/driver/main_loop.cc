@@ -8,19 +8,19 @@
 namespace quenfold {
 
 void main_loop(Engine& engine) {
-  std::string expanded;
+  TextBuffer expanded;
   while (!engine.inputs.empty()) {
     int skipping = engine.ifs.empty() ? 0 : engine.ifs.back().skipping;
     Input& input = engine.inputs.back();
     bool plain;
-    if (!read_line(*input.reader, engine.line, &input.line, &plain)) {
+    std::string_view line;
+    if (!read_line(*input.reader, engine.line, &line, &input.line, &plain)) {
       close_input(engine);
       continue;
     }
     if (engine.io.max_lines != 0 && ++engine.lines_read > engine.io.max_lines) {
       die(engine, "Line limit of this run reached");
     }
-    const std::string& line = engine.line;
     if (line.empty()) continue;
     engine.macros.set_line(input.line);
 
@@ -28,12 +28,12 @@ void main_loop(Engine& engine) {
     // without their first one or two '!'.
     size_t start = line[0] == '!' ? 1 : 0;
     if (start < line.size() && line[start] == '@') {
-      dispatch_directive(engine, start, skipping);
+      dispatch_directive(engine, line, start, skipping);
       continue;
     }
     if (skipping != 0) continue;
     if (start < line.size() && line[start] == '!') ++start;
-    std::string_view text = std::string_view(line).substr(start);
+    std::string_view text = line.substr(start);
     int failed;
     if (text.find('$') == std::string_view::npos) {
       // Nothing to expand; a plain line has nothing to decode either.

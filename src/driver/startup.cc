@@ -36,7 +36,7 @@ void start_up(Engine& engine, int argc, const char* const* argv) {
         break;
       }
       case 'i':
-        engine.macros.predefined(kRowInclude).set_value(arg);
+        engine.macros.set_value(kRowInclude, arg);
         break;
       case 'q':
         engine.quiet = true;

@@ -96,7 +96,7 @@ struct Engine {
   int depth = 0;                         // expansions in progress
   uint64_t next_id = 1;
   uint64_t lines_read = 0;
-  std::string line;  // the line buffer
+  std::string line;  // where a line that must be rewritten is read into
 };
 
 // "quenfold: file NAME line N: " while an input is open, "quenfold: " otherwise.

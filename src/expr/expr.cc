@@ -50,33 +50,24 @@ inline int32_t to_int32(uint32_t v) { return static_cast<int32_t>(v); }
 // Texts up to this length are copied to the stack; longer ones to the heap.
 constexpr size_t kInlineText = 256;
 
-// The token code of a one-character operator, or -1.
-inline int operator_code(char c) {
-  switch (c) {
-    case '|': return kOr;
-    case '&': return kAnd;
-    case '=': return kEq;
-    case '<': return kLt;
-    case '>': return kGt;
-    case '+': return kPlus;
-    case '-': return kMinus;
-    case '*': return kTimes;
-    case '/': return kDivide;
-    case '%': return kMod;
-    case ':': return kColon;
-    case '(': return kLp;
-    case ')': return kRp;
-    default: return -1;
-  }
-}
+// What each byte is to the lexer: white space, a digit, the end (the NUL
+// after the text), an operator (its token code + kOperatorBase), or other.
+enum ByteClass : unsigned char { kOther = 0, kSpace, kDigit, kEnd, kOperatorBase };
 
-// True when the digits at `p` are at most 18 in a row.
-inline bool short_decimal(const char* p) {
-  for (int i = 0; i < 19; ++i) {
-    if (!is_digit(p[i])) return true;
+struct LexTables {
+  unsigned char byte_class[256] = {};
+  constexpr LexTables() {
+    for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'}) byte_class[c] = kSpace;
+    for (unsigned char c = '0'; c <= '9'; ++c) byte_class[c] = kDigit;
+    byte_class[0] = kEnd;
+    for (int code = 0; kOperators[code] != '\0'; ++code) {
+      byte_class[static_cast<unsigned char>(kOperators[code])] = static_cast<unsigned char>(kOperatorBase + code);
+    }
   }
-  return false;
-}
+};
+constexpr LexTables kLex;
+
+inline unsigned char byte_class(char c) { return kLex.byte_class[static_cast<unsigned char>(c)]; }
 
 class Evaluator {
  public:
@@ -85,7 +76,7 @@ class Evaluator {
 
   int32_t run() {
     next_token();
-    int32_t value = or_list();
+    int32_t value = expression(1);
     if (token_ != kEoi) fail("Syntax error - token != EOI");
     return value;
   }
@@ -97,154 +88,127 @@ class Evaluator {
   // Tokens never span white space and white space only separates them, so
   // the lexer skips it and reads on; the text ends with a NUL at end_.
   void next_token() {
-    while (pos_ != end_ && is_space(*pos_)) ++pos_;
-    if (pos_ == end_) {
-      token_ = kEoi;
-      return;
-    }
-    const char c = *pos_;
-    if (is_digit(c) || (c == '-' && is_digit(pos_[1]))) {
+    const char* p = pos_;
+    while (byte_class(*p) == kSpace) ++p;
+    pos_ = p;
+    const char c = *p;
+    const unsigned char kind = byte_class(c);
+    if (kind == kDigit || (c == '-' && byte_class(p[1]) == kDigit)) {
       read_number();
       return;
     }
-    if (pos_[1] == '=' && (c == '<' || c == '>' || c == '!')) {
-      token_ = c == '<' ? kLe : c == '>' ? kGe : kNe;
-      pos_ += 2;
+    if (kind == kEnd && p == end_) {
+      token_ = kEoi;
       return;
     }
-    if (int code = operator_code(c); code >= 0) {
-      token_ = code;
-      ++pos_;
+    if (p[1] == '=' && (c == '<' || c == '>' || c == '!')) {
+      token_ = c == '<' ? kLe : c == '>' ? kGe : kNe;
+      pos_ = p + 2;
+      return;
+    }
+    if (kind >= kOperatorBase) {
+      token_ = kind - kOperatorBase;
+      pos_ = p + 1;
       return;
     }
     // The message shows the rest of the word, up to white space.
-    const char* word_end = pos_;
+    const char* word_end = p;
     while (word_end != end_ && !is_space(*word_end)) ++word_end;
-    die_prefixed(kPrefix, "Invalid operator %.*s", static_cast<int>(word_end - pos_), pos_);
+    die_prefixed(kPrefix, "Invalid operator %.*s", static_cast<int>(word_end - p), p);
   }
 
-  // Converts the number at pos_ with strtol in base 0. The text is
+  // Reads the number at pos_ as strtoll would in base 0. The text is
   // NUL-terminated and the conversion stops at white space, so it never runs
   // past the current word.
   void read_number() {
     const char* digits = pos_ + (*pos_ == '-' ? 1 : 0);
     long long value;
-    char* stop;
+    const char* stop;
     if (digits[0] == '0' && (digits[1] == 'b' || digits[1] == 'B')) {
       // Only 0x and a leading 0 are prefixes here; some C libraries also take
       // 0b in base 0, which would change what such a word means.
       value = 0;
-      stop = const_cast<char*>(digits + 1);
-    } else if (digits[0] != '0' && short_decimal(digits)) {
-      // Up to 18 decimal digits cannot overflow: read them directly, as
-      // strtol would.
+      stop = digits + 1;
+    } else if (digits[0] == '0' && (byte_class(digits[1]) == kDigit || digits[1] == 'x' || digits[1] == 'X')) {
+      value = convert(&stop);  // octal or hexadecimal
+    } else {
+      // Up to 18 decimal digits cannot overflow: they are read here.
       const char* p = digits;
       unsigned long long magnitude = 0;
-      while (is_digit(*p)) magnitude = magnitude * 10 + static_cast<unsigned long long>(*p++ - '0');
-      value = *pos_ == '-' ? -static_cast<long long>(magnitude) : static_cast<long long>(magnitude);
-      stop = const_cast<char*>(p);
-    } else {
-      const int saved_errno = errno;
-      value = std::strtoll(pos_, &stop, 0);
-      errno = saved_errno;
+      while (byte_class(*p) == kDigit && p - digits < 18) magnitude = magnitude * 10 + static_cast<unsigned long long>(*p++ - '0');
+      if (byte_class(*p) == kDigit) {
+        value = convert(&stop);
+      } else {
+        value = *pos_ == '-' ? -static_cast<long long>(magnitude) : static_cast<long long>(magnitude);
+        stop = p;
+      }
     }
     value_ = to_int32(static_cast<uint32_t>(static_cast<unsigned long long>(value)));
     pos_ = stop;
     token_ = kNumber;
   }
 
-  // or-list: and-list { | and-list }
-  int32_t or_list() {
-    int32_t value = and_list();
-    if (token_ != kOr) return value;
-    bool any = value != 0;
-    while (token_ == kOr) {
-      next_token();
-      if (and_list() != 0) any = true;
-    }
-    return any ? 1 : 0;
+  // strtoll in base 0 from pos_, leaving errno as it was.
+  long long convert(const char** stop) const {
+    const int saved_errno = errno;
+    char* end;
+    long long value = std::strtoll(pos_, &end, 0);
+    errno = saved_errno;
+    *stop = end;
+    return value;
   }
 
-  // and-list: comparison { & comparison }
-  int32_t and_list() {
-    int32_t value = comparison();
-    if (token_ != kAnd) return value;
-    bool all = value != 0;
-    while (token_ == kAnd) {
-      next_token();
-      if (comparison() == 0) all = false;
+  // The binary operators by precedence, loosest first: | (any operand not
+  // zero gives 1), & (every operand not zero gives 1), the comparisons (each
+  // gives 0 or 1, which is the left side of the next), + -, and * / %. All
+  // are left-associative and every operand is evaluated.
+  static int precedence(int token) {
+    switch (token) {
+      case kOr: return 1;
+      case kAnd: return 2;
+      case kEq: case kLt: case kGt: case kLe: case kGe: case kNe: return 3;
+      case kPlus: case kMinus: return 4;
+      case kTimes: case kDivide: case kMod: return 5;
+      default: return 0;
     }
-    return all ? 1 : 0;
   }
 
-  // comparison: sum { (= < > <= >= !=) sum }, each relation giving 0 or 1
-  // that becomes the left side of the next one.
-  int32_t comparison() {
-    int32_t left = sum();
+  // expression: primary { operator expression-of-higher-precedence }
+  int32_t expression(int loosest) {
+    int32_t left = primary();
     for (;;) {
       const int op = token_;
-      if (op != kEq && op != kLt && op != kGt && op != kLe && op != kGe && op != kNe) {
-        return left;
-      }
+      const int level = precedence(op);
+      if (level < loosest || level == 0) return left;
       next_token();
-      const int32_t right = sum();
-      bool holds;
-      switch (op) {
-        case kEq:
-          holds = left == right;
-          break;
-        case kLt:
-          holds = left < right;
-          break;
-        case kGt:
-          holds = left > right;
-          break;
-        case kLe:
-          holds = left <= right;
-          break;
-        case kGe:
-          holds = left >= right;
-          break;
-        default:
-          holds = left != right;
-          break;
-      }
-      left = holds ? 1 : 0;
+      const int32_t right = expression(level + 1);
+      left = apply(op, left, right);
     }
   }
 
-  // sum: term { (+ -) term }
-  int32_t sum() {
-    uint32_t value = static_cast<uint32_t>(term());
-    while (token_ == kPlus || token_ == kMinus) {
-      const int op = token_;
-      next_token();
-      const uint32_t right = static_cast<uint32_t>(term());
-      value = op == kPlus ? value + right : value - right;
+  static int32_t apply(int op, int32_t left, int32_t right) {
+    const uint32_t l = static_cast<uint32_t>(left);
+    const uint32_t r = static_cast<uint32_t>(right);
+    switch (op) {
+      case kOr: return (left != 0 || right != 0) ? 1 : 0;
+      case kAnd: return (left != 0 && right != 0) ? 1 : 0;
+      case kEq: return left == right;
+      case kLt: return left < right;
+      case kGt: return left > right;
+      case kLe: return left <= right;
+      case kGe: return left >= right;
+      case kNe: return left != right;
+      case kPlus: return to_int32(l + r);
+      case kMinus: return to_int32(l - r);
+      case kTimes: return to_int32(l * r);
+      default:
+        if (right == 0) fail("division by zero");
+        if (right == -1) {
+          // Also covers INT32_MIN / -1, whose quotient wraps to INT32_MIN.
+          return op == kDivide ? to_int32(0u - l) : 0;
+        }
+        return op == kDivide ? left / right : left % right;
     }
-    return to_int32(value);
-  }
-
-  // term: primary { (* / %) primary }
-  int32_t term() {
-    int32_t value = primary();
-    while (token_ == kTimes || token_ == kDivide || token_ == kMod) {
-      const int op = token_;
-      next_token();
-      const int32_t right = primary();
-      if (op == kTimes) {
-        value = to_int32(static_cast<uint32_t>(value) * static_cast<uint32_t>(right));
-        continue;
-      }
-      if (right == 0) fail("division by zero");
-      if (right == -1) {
-        // Also covers INT32_MIN / -1, whose quotient wraps to INT32_MIN.
-        value = op == kDivide ? to_int32(0u - static_cast<uint32_t>(value)) : 0;
-      } else {
-        value = op == kDivide ? value / right : value % right;
-      }
-    }
-    return value;
   }
 
   // primary: NUMBER | ( or-list )
@@ -257,7 +221,7 @@ class Evaluator {
     if (token_ != kLp) fail("Syntax error - token != LP");
     if (++depth_ > kMaxExprNesting) fail("Expression nested too deeply");
     next_token();
-    const int32_t value = or_list();
+    const int32_t value = expression(1);
     if (token_ != kRp) fail("Syntax error - token != RP");
     --depth_;
     next_token();

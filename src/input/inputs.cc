@@ -36,7 +36,7 @@ void close_input(Engine& engine) {
     }
   }
   // Standard input is never closed: it is shared by every push of it.
-  engine.macros.predefined(kRowFile).set_value(std::move(top.name));
+  engine.macros.set_value(kRowFile, top.name);
   engine.inputs.pop_back();
 }
 

@@ -21,31 +21,60 @@ constexpr int kEnd = -1;
 
 }  // namespace
 
-bool read_line(Reader& reader, std::string& line, uint64_t* line_count, bool* plain) {
-  line.clear();
+bool read_line(Reader& reader, std::string& storage, std::string_view* text, uint64_t* line_count,
+               bool* plain) {
   if (plain) *plain = false;
-  bool comment = false;
-  bool has_nul = false;
-
-  // Most lines begin with a plain byte and hold nothing that needs care: take
-  // them whole. Otherwise what was plain is kept and the byte-wise rules go on.
-  const unsigned char* start = reader.cur();
-  const unsigned char* lim = reader.lim();
-  if (start != lim && !is_space(*start)) {
-    const unsigned char* q = find_any<'\n', '\\', '#', kMarker, 0>(start, lim);
-    if (q != lim && *q == '\n') {
-      const unsigned char* end = q;
+  // Most lines hold nothing that needs care: they are handed out where they
+  // lie in the reader's buffer, which is made to hold the whole line. A line
+  // that does need care keeps what was plain and goes on by the byte-wise
+  // rules below.
+  size_t scanned = 0;  // bytes of the line already known to be plain
+  for (;;) {
+    const unsigned char* p = reader.cur();
+    const unsigned char* lim = reader.lim();
+    if (scanned == 0) {
+      // Blank lines and leading white space go first.
+      while (p != lim && is_space(*p)) {
+        if (*p == '\n' && line_count) ++*line_count;
+        ++p;
+      }
+      reader.advance_to(p);
+      if (p == lim) {
+        if (!reader.more()) return false;
+        continue;
+      }
+    }
+    const unsigned char* q = find_any<'\n', '\\', '#', kMarker, 0>(p + scanned, lim);
+    if (q == lim) {
+      scanned = static_cast<size_t>(lim - p);
+      if (reader.more()) continue;
+      // The input ends without a newline: so does the line. Trying to read
+      // may have moved the buffered bytes.
+      p = reader.cur();
+      q = lim = reader.lim();
+    } else if (*q != '\n') {
+      storage.assign(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
+      reader.advance_to(q);
+      break;
+    }
+    // A newline ends the line and its trailing white space goes; the end of
+    // the input ends it as it is.
+    const unsigned char* end = q;
+    if (q != lim) {
       while (is_space(end[-1])) --end;  // stops at the plain first byte
-      line.assign(reinterpret_cast<const char*>(start), static_cast<size_t>(end - start));
       reader.advance_to(q + 1);
       if (line_count) ++*line_count;
-      if (plain) *plain = true;
-      return true;
+    } else {
+      reader.advance_to(q);
     }
-    line.assign(reinterpret_cast<const char*>(start), static_cast<size_t>(q - start));
-    reader.advance_to(q);
+    *text = std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(end - p));
+    if (plain) *plain = true;
+    return true;
   }
 
+  std::string& line = storage;
+  bool comment = false;
+  bool has_nul = false;
   for (;;) {
     // Bulk paths: copy a run of plain bytes, or skip a run of comment text.
     const unsigned char* p = reader.cur();
@@ -103,6 +132,7 @@ bool read_line(Reader& reader, std::string& line, uint64_t* line_count, bool* pl
         while (n != 0 && is_space(static_cast<unsigned char>(line[n - 1]))) --n;
         line.resize(n);
         if (has_nul) line.resize(std::strlen(line.c_str()));
+        *text = line;
         return true;
       }
       if (comment) continue;
@@ -118,6 +148,17 @@ bool read_line(Reader& reader, std::string& line, uint64_t* line_count, bool* pl
 end_of_input:
   if (line.empty()) return false;
   if (has_nul) line.resize(std::strlen(line.c_str()));
+  *text = line;
+  return true;
+}
+
+bool read_line(Reader& reader, std::string& line, uint64_t* line_count, bool* plain) {
+  std::string_view text;
+  if (!read_line(reader, line, &text, line_count, plain)) {
+    line.clear();
+    return false;
+  }
+  if (text.data() != line.data()) line.assign(text);
   return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "base/chars.h"
 #include "input/reader.h"
@@ -15,11 +16,16 @@ namespace quenfold {
 constexpr unsigned char kMarker = 0xFF;
 
 
-// Reads the next logical line into `line`. Returns false at the end of input
-// (line left empty). `line_count`, when not null, gains one for every newline
-// taken from the input. The line holds no NUL byte: a stored NUL ends it.
-// `plain`, when not null, tells whether the line is known to hold no
-// backslash and no marker byte, so that writing it decodes nothing.
+// Reads the next logical line and points `text` at it: at the bytes in the
+// reader's buffer when the line needs no rewriting, else at `storage`, where
+// it is rewritten. The view lasts until the next read from this reader.
+// Returns false at the end of input. `line_count`, when not null, gains one
+// for every newline taken from the input. The line holds no NUL byte: a
+// stored NUL ends it. `plain`, when not null, tells whether the line is known
+// to hold no backslash and no marker byte, so that writing it decodes nothing.
+bool read_line(Reader& reader, std::string& storage, std::string_view* text, uint64_t* line_count,
+               bool* plain = nullptr);
+// The same, with the line copied into `line` (left empty at the end of input).
 bool read_line(Reader& reader, std::string& line, uint64_t* line_count, bool* plain = nullptr);
 
 }  // namespace quenfold

@@ -4,6 +4,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,13 +18,32 @@ struct Read {
   uint64_t count = 0;
 };
 
-Read read_all(const std::string& input) {
-  Reader reader(input);
+// Hands out the bytes of a text `chunk` at a time, as a pipe may.
+struct Trickle {
+  std::string text;
+  size_t at = 0;
+  size_t chunk;
+  static long read(void* context, char* buffer, size_t size) {
+    auto* t = static_cast<Trickle*>(context);
+    size_t n = std::min({size, t->chunk, t->text.size() - t->at});
+    std::memcpy(buffer, t->text.data() + t->at, n);
+    t->at += n;
+    return static_cast<long>(n);
+  }
+};
+
+// Every line of `input`, read from memory (chunk 0) or `chunk` bytes at a
+// time, so that the reader refills at every position of a line.
+Read read_all(const std::string& input, size_t chunk = 0) {
+  Trickle trickle{input, 0, chunk};
+  std::unique_ptr<Reader> reader =
+      chunk == 0 ? std::make_unique<Reader>(input) : std::make_unique<Reader>(&Trickle::read, &trickle);
   Read r;
-  std::string line;
-  while (read_line(reader, line, &r.count)) r.lines.push_back(line);
+  std::string storage;
+  std::string_view line;
+  while (read_line(*reader, storage, &line, &r.count)) r.lines.emplace_back(line);
   // The end stays the end.
-  EXPECT_FALSE(read_line(reader, line, &r.count));
+  EXPECT_FALSE(read_line(*reader, storage, &line, &r.count));
   return r;
 }
 
@@ -47,6 +69,7 @@ TEST(ReadLine, LogicalLines) {
       {"backslash n and t kept", "\\n\\t\n", {"\\n\\t"}, 1},
       {"final backslash without newline", "abc\\", {"abc\\"}, 0},
       {"last line keeps trailing space", "abcd  ", {"abcd  "}, 0},
+      {"last line without newline", "abc\nlast", {"abc", "last"}, 1},
       {"CR LF", "a\r\n", {"a"}, 1},
       {"backslash space newline", "x\\ \n", {"x\\"}, 1},
       {"continuation then end", "\\\n", {}, 1},
@@ -64,19 +87,24 @@ TEST(ReadLine, LogicalLines) {
       {"backslash colon kept", "\\:\n", {"\\:"}, 1},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Read r = read_all(c.input);
-    EXPECT_EQ(r.lines, c.lines);
-    EXPECT_EQ(r.count, c.count);
+    for (size_t chunk : {0, 1, 3, 1 << 20}) {
+      SCOPED_TRACE(std::string(c.name) + ", chunk " + std::to_string(chunk));
+      Read r = read_all(c.input, chunk);
+      EXPECT_EQ(r.lines, c.lines);
+      EXPECT_EQ(r.count, c.count);
+    }
   }
 }
 
 TEST(ReadLine, LongLineAcrossRefills) {
   std::string big(10 * 1024 * 1024, 'x');
-  Read r = read_all("  " + big + "  \nnext\n");
-  ASSERT_EQ(r.lines.size(), 2u);
-  EXPECT_EQ(r.lines[0], big);
-  EXPECT_EQ(r.lines[1], "next");
+  for (size_t chunk : {0, 4096, 100000}) {
+    Read r = read_all("  " + big + "  \nnext\n" + big, chunk);
+    ASSERT_EQ(r.lines.size(), 3u);
+    EXPECT_EQ(r.lines[0], big);
+    EXPECT_EQ(r.lines[1], "next");
+    EXPECT_EQ(r.lines[2], big);
+  }
 }
 
 TEST(ReadLine, NoCountWhenNull) {

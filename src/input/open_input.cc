@@ -33,7 +33,7 @@ void open_input(Engine& engine, std::string_view path) {
   // every other name is looked up in the include directory.
   std::string name;
   if (path[0] != '.' && path[0] != '/') {
-    name = engine.macros.predefined(kRowInclude).value();
+    name = engine.macros.value(kRowInclude);
     name.push_back('/');
   }
   name.append(path);

@@ -43,6 +43,10 @@ class Reader {
     pos_ = static_cast<size_t>(p - reinterpret_cast<const unsigned char*>(buf_));
   }
 
+  // Reads more bytes after those buffered, keeping the unread ones (which may
+  // move). False at the end of input or after a failed read.
+  bool more() { return fill(); }
+
   // Number of bytes consumed since the reader was made.
   uint64_t tell() const { return base_ + pos_; }
   // Returns to `offset`: inside the kept text, or by seeking the descriptor

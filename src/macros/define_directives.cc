@@ -29,7 +29,7 @@ std::string login_name() {
 
 void init_macros(Engine& engine) {
   MacroTable& t = engine.macros;
-  t.predefined(kRowPid).set_value(format_string("%ld", static_cast<long>(getpid())));
+  t.set_value(kRowPid, format_string("%ld", static_cast<long>(getpid())));
 
   // An embedder that gives the run its own environment gives it everything
   // it may see: the login name is then not consulted.
@@ -40,7 +40,7 @@ void init_macros(Engine& engine) {
     login = login_name();
     user = login.c_str();
   }
-  t.predefined(kRowUser).set_value(std::string_view(user ? user : ""));
+  t.set_value(kRowUser, std::string_view(user ? user : ""));
 
   // The C library's names of days and months would follow a locale that a
   // program embedding the engine may have set; these are the C locale's.
@@ -51,14 +51,14 @@ void init_macros(Engine& engine) {
   std::tm local;
   if (localtime_r(&now, &local) != nullptr && local.tm_wday >= 0 && local.tm_wday < 7 &&
       local.tm_mon >= 0 && local.tm_mon < 12) {
-    t.predefined(kRowDate).set_value(format_string("%s %s %2d %d", kDays[local.tm_wday], kMonths[local.tm_mon],
+    t.set_value(kRowDate, format_string("%s %s %2d %d", kDays[local.tm_wday], kMonths[local.tm_mon],
                                                    local.tm_mday, local.tm_year + 1900));
-    t.predefined(kRowTime).set_value(
+    t.set_value(kRowTime, 
         format_string("%02d:%02d:%02d", local.tm_hour, local.tm_min, local.tm_sec));
   }
 }
 
-Macro* find_macro(Engine& engine, std::string_view name) { return engine.macros.find(name); }
+MacroId find_macro(Engine& engine, std::string_view name) { return engine.macros.find(name); }
 
 void define_macro(Engine& engine, std::string_view name, std::string_view value, bool check) {
   if (name.empty()) die(engine, "Macro needs a name");
@@ -79,11 +79,11 @@ long undefine_macro(Engine& engine, std::string_view name) {
 namespace {
 
 // The first entry of `name`, which @REDEFINE and @EXTEND may change.
-Macro& changeable(Engine& engine, std::string_view name) {
-  Macro* macro = engine.macros.find(name);
-  if (macro == nullptr) die(engine, "Macro %s not found", std::string(name).c_str());
-  if (!macro->user_defined) die(engine, "Can't modify macro %s", std::string(name).c_str());
-  return *macro;
+MacroId changeable(Engine& engine, std::string_view name) {
+  MacroId id = engine.macros.find(name);
+  if (id == kNoMacro) die(engine, "Macro %s not found", std::string(name).c_str());
+  if (!engine.macros.user_defined(id)) die(engine, "Can't modify macro %s", std::string(name).c_str());
+  return id;
 }
 
 }  // namespace
@@ -97,7 +97,7 @@ void define_directive(Engine& engine, int code, std::string_view raw) {
       define_macro(engine, name, value, true);
       break;
     case kDefault:
-      if (engine.macros.find(name) == nullptr) define_macro(engine, name, value, true);
+      if (!engine.macros.contains(name)) define_macro(engine, name, value, true);
       break;
     case kGetenv: {
       const char* text = lookup_env(engine.io.envp, std::string(name).c_str());
@@ -109,26 +109,32 @@ void define_directive(Engine& engine, int code, std::string_view raw) {
       break;
     }
     case kReadline: {
+      // The directive's own line may lie in the standard-input buffer that
+      // the read below moves: the name and the default are kept first.
+      std::string kept_name(name);
+      std::string kept_default(value);
       std::string line;
       if (read_line(*engine.stdin_reader, line, nullptr) && !line.empty()) {
-        define_macro(engine, name, line, true);
+        define_macro(engine, kept_name, line, true);
       } else if (engine.stdin_reader->error() != 0) {
         die(engine, "Can't read stdin (%s)", error_text(engine.stdin_reader->error()).c_str());
       } else {
-        define_macro(engine, name, value, true);
+        define_macro(engine, kept_name, kept_default, true);
       }
       break;
     }
     case kRedefine:
-      changeable(engine, name).set_value(value);
+      engine.macros.set_value(changeable(engine, name), value);
       break;
     case kExtend: {
-      Macro& macro = changeable(engine, name);
-      // The old part is frozen now; the appended text stays unexpanded.
-      std::string extended = expand_macros(engine, macro.value());
-      extended.push_back(' ');
-      extended.append(value);
-      macro.set_value(std::move(extended));
+      // The old value is expanded now (what its references meant is frozen)
+      // and the text is appended unexpanded. The leading part of the value
+      // that expansion would leave as it is stays where it is.
+      MacroId id = changeable(engine, name);
+      MacroTable::Frozen frozen = engine.macros.frozen(id);
+      TextBuffer rest;
+      expand_into(engine, engine.macros.value(id).substr(frozen.length), Params(), rest, frozen.quote);
+      engine.macros.extend(id, rest.view(), value);
       break;
     }
     case kUndef:
@@ -140,11 +146,12 @@ void define_directive(Engine& engine, int code, std::string_view raw) {
 }
 
 void show_directive(Engine& engine) {
-  for (Macro* macro = engine.macros.head(); macro != nullptr; macro = macro->next) {
+  MacroTable& t = engine.macros;
+  for (MacroId id = t.head(); id != kNoMacro; id = t.next(id)) {
     engine.out.put('[');
-    engine.out.put(macro->name());
+    engine.out.put(t.name(id));
     engine.out.put("] = [");
-    engine.out.put(engine.macros.value(*macro));
+    engine.out.put(t.value(id));
     engine.out.put("]\n");
   }
 }
@@ -152,15 +159,15 @@ void show_directive(Engine& engine) {
 void clear_directive(Engine& engine, std::string_view expanded) {
   MacroTable& t = engine.macros;
   if (expanded.empty()) {
-    t.cut_after(&t.predefined(kRowOs));
+    t.cut_after(kRowOs);
     return;
   }
   std::string_view name = split_word(expanded).word;
-  Macro* cut = t.find(name);
-  if (cut == nullptr) die(engine, "Macro %s not found", std::string(name).c_str());
+  MacroId cut = t.find(name);
+  if (cut == kNoMacro) die(engine, "Macro %s not found", std::string(name).c_str());
   // The cut point is the last of the entries of the name that follow it directly.
-  while (cut->next != nullptr && cut->next->key == cut->key) cut = cut->next;
-  if (!cut->user_defined) die(engine, "Can't clear from predefined macro %s", std::string(name).c_str());
+  for (MacroId after = t.next(cut); after != kNoMacro && after == t.next_same(cut); after = t.next(cut)) cut = after;
+  if (!t.user_defined(cut)) die(engine, "Can't clear from predefined macro %s", std::string(name).c_str());
   t.cut_after(cut);
 }
 

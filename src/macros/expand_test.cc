@@ -18,7 +18,7 @@ std::string expand(const Defs& defs, const std::string& text) {
   Engine e;
   for (const auto& [name, value] : defs) define_macro(e, name, value, true);
   try {
-    return expand_macros(e, text);
+    return expand_macros(e, text).str();
   } catch (const Fatal& fatal) {
     return "ERROR " + fatal.line();
   }

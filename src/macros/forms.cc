@@ -16,7 +16,7 @@ constexpr int kMaxSequence = 2049;
 
 
 // $(%:...): numbers and ranges separated by white space.
-void number_sequence(Engine& engine, const char* s, std::string& out) {
+void number_sequence(Engine& engine, const char* s, TextBuffer& out) {
   long long last = 0;
   int count = 0;
   auto produce = [&](long long value) {
@@ -51,7 +51,7 @@ void number_sequence(Engine& engine, const char* s, std::string& out) {
 }
 
 // $(?:test:first:second): the first branch when the test is not empty.
-void choice(Engine& engine, std::string_view body, std::string& out) {
+void choice(Engine& engine, std::string_view body, TextBuffer& out) {
   size_t first_colon = body.find(':');
   size_t second_colon =
       first_colon == std::string_view::npos ? first_colon : body.find(':', first_colon + 1);
@@ -68,37 +68,53 @@ void choice(Engine& engine, std::string_view body, std::string& out) {
 
 }  // namespace
 
-void append_decimal(std::string& out, long long value) {
+void append_decimal(TextBuffer& out, long long value) {
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
   char digits[24];
   char* end = digits + sizeof digits;
   char* p = end;
   unsigned long long magnitude =
       value < 0 ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
-  do {
-    *--p = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
+  while (magnitude >= 100) {
+    const char* pair = kPairs + 2 * (magnitude % 100);
+    magnitude /= 100;
+    *--p = pair[1];
+    *--p = pair[0];
+  }
+  if (magnitude >= 10) {
+    const char* pair = kPairs + 2 * magnitude;
+    *--p = pair[1];
+    *--p = pair[0];
+  } else {
+    *--p = static_cast<char>('0' + magnitude);
+  }
   if (value < 0) *--p = '-';
   out.append(p, static_cast<size_t>(end - p));
 }
 
-void expand_special(Engine& engine, std::string_view ref, Params params, std::string& out) {
+void expand_special(Engine& engine, std::string_view ref, Params params, TextBuffer& out) {
   if (ref.size() < 2 || ref[1] != ':') {
     die(engine, "Invalid special macro '%s'", std::string(ref).c_str());
   }
   // The body is expanded once more; text without a '$' is its own expansion.
   std::string_view raw = ref.substr(2);
-  std::string text;
+  TextBuffer text;
   if (raw.find('$') != std::string_view::npos || ref[0] == '%') {
-    text = expand_macros(engine, raw, params);  // the sequence reader needs a terminator
-    raw = text;
+    text = expand_macros(engine, raw, params);
+    raw = text.view();
   }
   std::string_view body = skip_space(raw);
 
   switch (ref[0]) {
-    case '%':
-      number_sequence(engine, text.c_str() + (text.size() - body.size()), out);  // text holds the body here
+    case '%': {
+      // The sequence reader needs a terminator; text holds the body here.
+      const char* terminated = text.c_str();
+      number_sequence(engine, terminated + (text.size() - body.size()), out);
       break;
+    }
     case '=':
       append_decimal(out, eval_expr(body));
       break;

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/text_buffer.h"
 #include "engine/engine.h"
 
 namespace quenfold {
@@ -13,24 +14,25 @@ namespace quenfold {
 // Fills the computed predefined values: process id, date, time and user.
 void init_macros(Engine& engine);
 
-Macro* find_macro(Engine& engine, std::string_view name);
+MacroId find_macro(Engine& engine, std::string_view name);
 // Appends an entry; with `check`, a name already in the list ends the run.
 void define_macro(Engine& engine, std::string_view name, std::string_view value, bool check);
 // Removes the first entry of `name`; a predefined one ends the run. Returns
-// how many entries of the name remain (negative when there was none).
+// 1 when entries of the name remain, 0 when none do, negative when there was none.
 long undefine_macro(Engine& engine, std::string_view name);
 
 // Returns `text` with every macro reference replaced.
-std::string expand_macros(Engine& engine, std::string_view text, Params params = Params());
-// Appends the expansion of `text` to `out`.
-void expand_into(Engine& engine, std::string_view text, Params params, std::string& out);
+TextBuffer expand_macros(Engine& engine, std::string_view text, Params params = Params());
+// Appends the expansion of `text` to `out`; `quote` is the quote character
+// that is open where the text begins, if any.
+void expand_into(Engine& engine, std::string_view text, Params params, TextBuffer& out, char quote = 0);
 
 // Appends `value` in decimal.
-void append_decimal(std::string& out, long long value);
+void append_decimal(TextBuffer& out, long long value);
 
 // Appends the text of a special form ($(%:...), $(=:...), $(?:...), $(@:...))
 // whose expanded reference text is `ref`.
-void expand_special(Engine& engine, std::string_view ref, Params params, std::string& out);
+void expand_special(Engine& engine, std::string_view ref, Params params, TextBuffer& out);
 
 // Directive codes of the macro-definition directives.
 enum DirectiveCode {

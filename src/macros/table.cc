@@ -1,6 +1,11 @@
 #include "macros/table.h"
 
+#include <bit>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+
+#include "base/byte_scan.h"
 
 namespace quenfold {
 
@@ -29,178 +34,421 @@ constexpr Row kRows[kPredefinedCount] = {
 };
 
 constexpr size_t kFirstBuckets = 64;
-constexpr size_t kChunk = 256;
-// A value kept by a free entry beyond this capacity is released.
-constexpr size_t kKeptValue = 256;
+constexpr size_t kStorageChunk = 64 * 1024;
+// Values from this length on get a block of their own.
+constexpr size_t kHeapValueLength = 4096;
 
-uint64_t mix(uint64_t h) {
-  h ^= h >> 32;
-  h *= 0xd6e8feb86659fd93ULL;
-  h ^= h >> 32;
-  return h;
+// Where empty names and values point.
+constexpr char kEmpty[1] = "";
+
+inline uint64_t load64(const char* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
 }
+
+// A heap value is preceded by the size of its block.
+inline size_t& heap_capacity(const char* value) {
+  return *reinterpret_cast<size_t*>(const_cast<char*>(value) - sizeof(size_t));
+}
+char* heap_block(size_t capacity) {
+  void* block = std::malloc(sizeof(size_t) + capacity);
+  if (block == nullptr) throw std::bad_alloc();
+  char* value = static_cast<char*>(block) + sizeof(size_t);
+  heap_capacity(value) = capacity;
+  return value;
+}
+char* heap_grow(const char* value, size_t capacity) {
+  void* block = std::realloc(const_cast<char*>(value) - sizeof(size_t), sizeof(size_t) + capacity);
+  if (block == nullptr) throw std::bad_alloc();
+  char* grown = static_cast<char*>(block) + sizeof(size_t);
+  heap_capacity(grown) = capacity;
+  return grown;
+}
+void heap_free(const char* value) { std::free(const_cast<char*>(value) - sizeof(size_t)); }
 
 }  // namespace
 
-MacroTable::MacroTable() : buckets_(kFirstBuckets, nullptr) {
-  for (int row = 0; row < kPredefinedCount; ++row) {
-    Macro* m = new_node();
-    m->set_value(std::string_view(kRows[row].value));
-    m->user_defined = false;
-    link(lookup_or_add(kRows[row].name), m);
-    rows_[row] = m;
+MacroTable::MacroTable() : buckets_(kFirstBuckets, Bucket{0, kNoMacro}) {
+  for (MacroId row = 0; row < kPredefinedCount; ++row) {
+    uint8_t flags = row == kRowLine ? kFixedValue : 0;
+    MacroId id = new_entry(kRows[row].name, kRows[row].value, flags);
+    insert_bucket(hash(kRows[row].name), id);
   }
 }
 
-MacroTable::~MacroTable() = default;
+MacroTable::~MacroTable() {
+  for (MacroId id = 0; id < count_; ++id) {
+    const Entry& e = at(id);
+    if ((e.flags & (kRemoved | kHeapValue)) == kHeapValue) heap_free(e.value);
+  }
+}
 
-uint64_t MacroTable::hash(std::string_view s) {
-  uint64_t h = 0x9e3779b97f4a7c15ULL ^ s.size();
+uint64_t MacroTable::hash_long(std::string_view s) {
   const char* p = s.data();
   size_t n = s.size();
-  while (n >= 8) {
-    uint64_t word;
-    std::memcpy(&word, p, 8);
-    h = mix(h ^ word);
+  uint64_t h = 0x9e3779b97f4a7c15ULL * (n + 1);
+  while (n > 8) {
+    h = (h ^ load64(p)) * 0x9fb21c651e98df25ULL;
+    h ^= h >> 29;
     p += 8;
     n -= 8;
   }
-  uint64_t tail = 0;
-  for (size_t i = 0; i < n; ++i) tail |= static_cast<uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);
-  return mix(h ^ tail ^ (static_cast<uint64_t>(n) << 56));
+  h = (h ^ load64(p + n - 8)) * 0x9e3779b97f4a7c15ULL;  // the last eight bytes, overlapping
+  return h ^ (h >> 32);
 }
 
-namespace {
-
-bool same_name(const std::string& a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  const char* p = a.data();
-  const char* q = b.data();
-  for (size_t i = 0, n = b.size(); i < n; ++i) {
-    if (p[i] != q[i]) return false;
+char* MacroTable::store(const char* bytes, size_t n) {
+  if (n == 0) return const_cast<char*>(kEmpty);
+  char* out;
+  if (n > kStorageChunk / 4) {
+    // A block of its own, kept before the chunk being filled.
+    Chunk chunk{std::unique_ptr<char[]>(new char[n]), n, n};
+    out = chunk.bytes.get();
+    chunks_.insert(chunks_.empty() ? chunks_.end() : chunks_.end() - 1, std::move(chunk));
+  } else {
+    if (chunks_.empty() || chunks_.back().size - chunks_.back().used < n) {
+      chunks_.push_back(Chunk{std::unique_ptr<char[]>(new char[kStorageChunk]), kStorageChunk, 0});
+    }
+    Chunk& chunk = chunks_.back();
+    out = chunk.bytes.get() + chunk.used;
+    chunk.used += n;
   }
-  return true;
+  std::memcpy(out, bytes, n);
+  stored_ += n;
+  return out;
 }
 
-}  // namespace
-
-MacroName* MacroTable::lookup(std::string_view name) const {
-  uint64_t h = hash(name);
-  size_t mask = buckets_.size() - 1;
-  for (size_t i = h & mask;; i = (i + 1) & mask) {
-    MacroName* n = buckets_[i];
-    if (n == nullptr) return nullptr;
-    if (n->hash == h && same_name(n->name, name)) return n;
+void MacroTable::maybe_compact_storage() {
+  // Copy what is still used once the garbage outweighs it, so that storage
+  // stays in proportion to the live names and values.
+  if (garbage_ <= stored_ - garbage_ + 4 * kStorageChunk) return;
+  std::vector<Chunk> old;
+  old.swap(chunks_);
+  stored_ = 0;
+  garbage_ = 0;
+  for (MacroId id = 0; id < count_; ++id) {
+    Entry& e = at(id);
+    if (e.flags & kRemoved) continue;
+    e.name = store(e.name, e.name_len);
+    if ((e.flags & (kHeapValue | kFixedValue)) == 0) {
+      e.value = store(e.value, length_of(e, id));
+    }
   }
 }
 
-MacroName& MacroTable::lookup_or_add(std::string_view name) {
-  uint64_t h = hash(name);
+void MacroTable::set_length(Entry& e, MacroId id, size_t length) {
+  if (e.value_len == kLongLength) long_lengths_.erase(id);
+  if (length >= kLongLength) {
+    e.value_len = kLongLength;
+    long_lengths_[id] = length;
+  } else {
+    e.value_len = static_cast<uint32_t>(length);
+  }
+}
+
+void MacroTable::store_value(Entry& e, MacroId id, std::string_view text) {
+  if (text.size() >= kHeapValueLength) {
+    char* block = heap_block(text.size());
+    std::memcpy(block, text.data(), text.size());
+    e.value = block;
+    e.flags |= kHeapValue;
+  } else {
+    e.value = store(text.data(), text.size());
+  }
+  set_length(e, id, text.size());
+  if (std::memchr(text.data(), '$', text.size()) != nullptr) e.flags |= kHasReference;
+}
+
+void MacroTable::release_value(Entry& e, MacroId id) {
+  size_t length = length_of(e, id);
+  if (e.flags & kHeapValue) {
+    heap_free(e.value);
+  } else if ((e.flags & kFixedValue) == 0) {
+    release(length);
+  }
+  set_length(e, id, 0);
+  e.value = kEmpty;
+  e.flags &= static_cast<uint8_t>(~kValueFlags);
+}
+
+MacroId MacroTable::new_entry(std::string_view name, std::string_view value, uint8_t flags) {
+  if (count_ == kNoMacro - 1) throw std::bad_alloc();
+  if ((count_ >> kEntryChunkBits) == entry_chunks_.size()) {
+    entry_chunks_.push_back(std::unique_ptr<Entry[]>(new Entry[kEntryChunk]));
+  }
+  MacroId id = count_;
+  Entry& e = at(id);
+  e = Entry{kEmpty, kEmpty, 0, 0, kNoMacro, id, 0, flags};
+  e.name = store(name.data(), name.size());
+  e.name_len = static_cast<uint32_t>(name.size());
+  if (flags & kFixedValue) {
+    e.value = line_text_;
+    e.value_len = static_cast<uint32_t>(std::strlen(line_text_));
+  } else {
+    store_value(e, id, value);
+  }
+  ++count_;
+  ++live_;
+  return id;
+}
+
+void MacroTable::set_value(MacroId id, std::string_view text) {
+  Entry& e = at(id);
+  // The new text is stored before the old one goes, in case they overlap.
+  const char* old_value = e.value;
+  size_t old_length = length_of(e, id);
+  uint8_t old_flags = e.flags;
+  e.flags &= static_cast<uint8_t>(~(kValueFlags | kFixedValue));
+  store_value(e, id, text);
+  if (old_flags & kHeapValue) {
+    heap_free(old_value);
+  } else if ((old_flags & kFixedValue) == 0) {
+    release(old_length);
+  }
+  maybe_compact_storage();
+}
+
+MacroTable::Frozen MacroTable::frozen(MacroId id) {
+  Entry& e = at(id);
+  if ((e.flags & kFrozenKnown) == 0) rescan(e, id, 0, 0);
+  char quote = (e.flags & kSingleQuote) ? '\'' : (e.flags & kDoubleQuote) ? '"' : 0;
+  return Frozen{e.frozen, quote};
+}
+
+void MacroTable::rescan(Entry& e, MacroId id, size_t from, char quote) {
+  const char* text = e.value;
+  size_t length = length_of(e, id);
+  const char* p = text + from;
+  const char* end = text + length;
+  while (p != end) {
+    if (quote != 0) {
+      const char* close = static_cast<const char*>(std::memchr(p, quote, static_cast<size_t>(end - p)));
+      if (close == nullptr) {
+        p = end;
+        break;
+      }
+      p = close + 1;
+      quote = 0;
+    } else {
+      const char* q = find_any<'$', '\'', '"'>(p, end);
+      if (q == end || *q == '$') {
+        p = q;
+        break;
+      }
+      quote = *q;
+      p = q + 1;
+    }
+  }
+  size_t frozen = static_cast<size_t>(p - text);
+  e.flags &= static_cast<uint8_t>(~(kSingleQuote | kDoubleQuote));
+  if (frozen >= kLongLength) {
+    e.frozen = 0;  // the empty part is always frozen
+  } else {
+    e.frozen = static_cast<uint32_t>(frozen);
+    if (quote == '\'') e.flags |= kSingleQuote;
+    if (quote == '"') e.flags |= kDoubleQuote;
+  }
+  e.flags |= kFrozenKnown;
+}
+
+void MacroTable::extend(MacroId id, std::string_view expanded_rest, std::string_view text) {
+  Entry& e = at(id);
+  Frozen f = frozen(id);
+  size_t old_length = length_of(e, id);
+  size_t length = f.length + expanded_rest.size() + 1 + text.size();
+  bool references = (e.flags & kHasReference) != 0;  // a '$' may stay in the frozen part
+  char* block;
+  if ((e.flags & kHeapValue) && heap_capacity(e.value) >= length) {
+    block = const_cast<char*>(e.value);
+  } else {
+    size_t capacity = std::bit_ceil(length < 64 ? size_t{64} : length);
+    if (e.flags & kHeapValue) {
+      block = heap_grow(e.value, capacity);
+    } else {
+      block = heap_block(capacity);
+      std::memcpy(block, e.value, f.length);
+      if ((e.flags & kFixedValue) == 0) release(old_length);
+    }
+  }
+  std::memcpy(block + f.length, expanded_rest.data(), expanded_rest.size());
+  block[f.length + expanded_rest.size()] = ' ';
+  std::memcpy(block + f.length + expanded_rest.size() + 1, text.data(), text.size());
+  e.value = block;
+  e.flags |= kHeapValue;
+  set_length(e, id, length);
+  if (std::memchr(expanded_rest.data(), '$', expanded_rest.size()) != nullptr ||
+      std::memchr(text.data(), '$', text.size()) != nullptr) {
+    references = true;
+  }
+  if (references) {
+    e.flags |= kHasReference;
+  } else {
+    e.flags &= static_cast<uint8_t>(~kHasReference);
+  }
+  // Only what was added needs looking at for the next extension.
+  rescan(e, id, f.length, f.quote);
+  maybe_compact_storage();
+}
+
+void MacroTable::insert_bucket(uint64_t h, MacroId id) {
   size_t mask = buckets_.size() - 1;
   size_t i = h & mask;
-  for (;; i = (i + 1) & mask) {
-    MacroName* n = buckets_[i];
-    if (n == nullptr) break;
-    if (n->hash == h && same_name(n->name, name)) return *n;
+  while (buckets_[i].id != kNoMacro) i = (i + 1) & mask;
+  buckets_[i] = Bucket{static_cast<uint32_t>(h >> 32), id};
+  if (++names_ * 4 > buckets_.size() * 3) grow_index();
+}
+
+void MacroTable::erase_bucket(Bucket* b) {
+  // Backward-shift deletion keeps every name reachable from its home bucket.
+  size_t mask = buckets_.size() - 1;
+  size_t hole = static_cast<size_t>(b - buckets_.data());
+  for (size_t i = (hole + 1) & mask; buckets_[i].id != kNoMacro; i = (i + 1) & mask) {
+    const Entry& e = at(buckets_[i].id);
+    size_t home = hash({e.name, e.name_len}) & mask;
+    // The entry at i may fill the hole if its home is not between hole and i.
+    bool between = hole <= i ? (hole < home && home <= i) : (hole < home || home <= i);
+    if (!between) {
+      buckets_[hole] = buckets_[i];
+      hole = i;
+    }
   }
-  names_.push_back(MacroName{std::string(name), h});
-  buckets_[i] = &names_.back();
-  if (names_.size() * 2 > buckets_.size()) grow_index();
-  return names_.back();
+  buckets_[hole] = Bucket{0, kNoMacro};
+  --names_;
 }
 
 void MacroTable::grow_index() {
-  std::vector<MacroName*> grown(buckets_.size() * 2, nullptr);
+  std::vector<Bucket> grown(buckets_.size() * 2, Bucket{0, kNoMacro});
   size_t mask = grown.size() - 1;
-  for (MacroName& n : names_) {
-    size_t i = n.hash & mask;
-    while (grown[i] != nullptr) i = (i + 1) & mask;
-    grown[i] = &n;
+  for (const Bucket& b : buckets_) {
+    if (b.id == kNoMacro) continue;
+    const Entry& e = at(b.id);
+    uint64_t h = hash({e.name, e.name_len});
+    size_t i = h & mask;
+    while (grown[i].id != kNoMacro) i = (i + 1) & mask;
+    grown[i] = b;
   }
   buckets_.swap(grown);
 }
 
-Macro* MacroTable::new_node() {
-  if (free_ != nullptr) {
-    Macro* m = free_;
-    free_ = m->next;
-    return m;
-  }
-  if (chunks_.empty() || chunk_used_ == kChunk) {
-    chunks_.push_back(std::make_unique<Macro[]>(kChunk));
-    chunk_used_ = 0;
-  }
-  return &chunks_.back()[chunk_used_++];
-}
-
-void MacroTable::free_node(Macro* m) {
-  if (m->value_.capacity() > kKeptValue) {
-    std::string().swap(m->value_);
+MacroId MacroTable::append(std::string_view name, std::string_view value) {
+  uint64_t h = hash(name);
+  Bucket* b = bucket_of(name, h);
+  MacroId id = new_entry(name, value, 0);
+  if (b == nullptr) {
+    insert_bucket(h, id);
   } else {
-    m->value_.clear();
+    Entry& first = at(b->id);
+    MacroId newest = first.prev_same;
+    at(newest).next_same = id;
+    at(id).prev_same = newest;
+    first.prev_same = id;
   }
-  m->prev = m->prev_same = m->next_same = nullptr;
-  m->next = free_;
-  free_ = m;
+  return id;
 }
 
-// Appends `m` at the end of the list and of its name's chain.
-void MacroTable::link(MacroName& key, Macro* m) {
-  m->key = &key;
-  m->prev = tail_;
-  m->next = nullptr;
-  if (tail_ != nullptr) {
-    tail_->next = m;
-  } else {
-    head_ = m;
-  }
-  tail_ = m;
-  m->prev_same = key.last;
-  m->next_same = nullptr;
-  if (key.last != nullptr) {
-    key.last->next_same = m;
-  } else {
-    key.first = m;
-  }
-  key.last = m;
-  ++key.count;
-  ++size_;
-}
-
-void MacroTable::append(MacroName& key, std::string_view value) {
-  Macro* m = new_node();
-  m->set_value(value);
-  m->user_defined = true;
-  link(key, m);
-}
-
-// Takes `m` out of the list and out of its name's chain, and frees it.
-void MacroTable::unlink(Macro* m) {
-  MacroName* key = m->key;
-  (m->prev_same != nullptr ? m->prev_same->next_same : key->first) = m->next_same;
-  (m->next_same != nullptr ? m->next_same->prev_same : key->last) = m->prev_same;
-  --key->count;
-  (m->prev != nullptr ? m->prev->next : head_) = m->next;
-  (m->next != nullptr ? m->next->prev : tail_) = m->prev;
-  --size_;
-  free_node(m);
+// Releases what the entry holds and leaves a gap in its place.
+void MacroTable::remove_entry(MacroId id) {
+  Entry& e = at(id);
+  release_value(e, id);
+  release(e.name_len);
+  e.flags = kRemoved;
+  e.name = kEmpty;
+  e.name_len = 0;
+  --live_;
 }
 
 long MacroTable::remove_first(std::string_view name) {
-  MacroName* key = lookup(name);
-  if (key == nullptr || key->first == nullptr) return kNoEntry;
-  if (!key->first->user_defined) return kPredefinedEntry;
-  unlink(key->first);
-  return key->count;
+  Bucket* b = bucket_of(name, hash(name));
+  if (b == nullptr) return kNoEntry;
+  MacroId id = b->id;
+  if (!user_defined(id)) return kPredefinedEntry;
+  Entry& e = at(id);
+  long left = 0;
+  if (e.next_same == kNoMacro) {
+    erase_bucket(b);
+  } else {
+    at(e.next_same).prev_same = e.prev_same;
+    b->id = e.next_same;
+    left = 1;
+  }
+  remove_entry(id);
+  ++removed_;
+  // Gaps at the end of the list close at once; others once they outnumber
+  // the entries.
+  while (count_ > kPredefinedCount && (at(count_ - 1).flags & kRemoved)) {
+    --count_;
+    --removed_;
+  }
+  if (removed_ > live_ + kEntryChunk) compact_entries();
+  maybe_compact_storage();
+  return left;
 }
 
-void MacroTable::cut_after(Macro* last) {
-  // The predefined entries stay, so the list never runs empty here.
-  while (tail_ != nullptr && tail_ != last) unlink(tail_);
+void MacroTable::cut_after(MacroId last) {
+  while (count_ > last + 1) {
+    MacroId id = count_ - 1;
+    Entry& e = at(id);
+    if (e.flags & kRemoved) {
+      --removed_;
+    } else {
+      // Everything after it is gone, so it is the newest entry of its name.
+      std::string_view name(e.name, e.name_len);
+      Bucket* b = bucket_of(name, hash(name));
+      if (e.prev_same == id) {
+        erase_bucket(b);
+      } else {
+        MacroId older = e.prev_same;
+        at(older).next_same = kNoMacro;
+        at(b->id).prev_same = older;
+      }
+      remove_entry(id);
+    }
+    --count_;
+  }
+  maybe_compact_storage();
+}
+
+void MacroTable::compact_entries() {
+  std::vector<MacroId> renumbered(count_, kNoMacro);
+  MacroId n = 0;
+  for (MacroId id = 0; id < count_; ++id) {
+    if (at(id).flags & kRemoved) continue;
+    renumbered[id] = n;
+    if (n != id) at(n) = at(id);
+    ++n;
+  }
+  for (MacroId id = 0; id < n; ++id) {
+    Entry& e = at(id);
+    if (e.next_same != kNoMacro) e.next_same = renumbered[e.next_same];
+    e.prev_same = renumbered[e.prev_same];
+  }
+  for (Bucket& b : buckets_) {
+    if (b.id != kNoMacro) b.id = renumbered[b.id];
+  }
+  if (!long_lengths_.empty()) {
+    std::unordered_map<MacroId, size_t> moved;
+    for (const auto& [id, length] : long_lengths_) moved[renumbered[id]] = length;
+    long_lengths_.swap(moved);
+  }
+  count_ = n;
+  removed_ = 0;
+  entry_chunks_.resize((count_ >> kEntryChunkBits) + 1);
 }
 
 void MacroTable::refresh_line() {
-  rows_[kRowLine]->set_value(std::to_string(line_));
+  char digits[24];
+  char* end = digits + sizeof digits;
+  char* p = end;
+  uint64_t v = line_;
+  do {
+    *--p = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  size_t n = static_cast<size_t>(end - p);
+  std::memcpy(line_text_, p, n);
+  line_text_[n] = '\0';
+  at(kRowLine).value_len = static_cast<uint32_t>(n);
   line_shown_ = line_;
 }
 

@@ -1,66 +1,31 @@
 // The macro list: one ordered list in which the oldest entry of a name wins,
-// with an index from each name to its entries in list order so that lookups
-// cost the same however many macros are defined.
+// with an index from each name to its entries, so that a lookup costs the
+// same however many macros are defined and touches few cache lines.
+//
+// Entries are numbered in list order (an entry's id is its place in the list,
+// and new entries go at the end); a removed entry leaves a gap that later
+// removals close up by renumbering. Names and values live in shared storage;
+// the index is an open-addressing table of (hash, id of the name's oldest
+// entry) pairs, and the entries of one name are chained in list order.
 #pragma once
 
 #include <cstdint>
-#include <deque>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace quenfold {
 
-struct MacroName;
+// An entry of the macro list. Ids stay valid until an entry is removed.
+using MacroId = uint32_t;
+constexpr MacroId kNoMacro = 0xFFFFFFFF;
 
-// One entry of the macro list.
-struct Macro {
-  MacroName* key = nullptr;  // the entry's name, shared by its entries
-  bool user_defined = false;
-  Macro* prev = nullptr;  // list order
-  Macro* next = nullptr;
-  Macro* prev_same = nullptr;  // entries of the same name, in list order
-  Macro* next_same = nullptr;
-
-  const std::string& name() const;
-  // The value as written, not expanded.
-  const std::string& value() const { return value_; }
-  void set_value(std::string_view text) {
-    value_.assign(text.data(), text.size());
-    references_ = kUnknown;
-  }
-  void set_value(std::string&& text) {
-    value_ = std::move(text);
-    references_ = kUnknown;
-  }
-  // Whether the value holds a '$', so that expanding it can change it.
-  bool has_reference() {
-    if (references_ == kUnknown) references_ = value_.find('$') == std::string::npos ? kNo : kYes;
-    return references_ == kYes;
-  }
-
- private:
-  friend class MacroTable;
-  enum : unsigned char { kUnknown, kNo, kYes };
-  std::string value_;
-  unsigned char references_ = kUnknown;
-};
-
-// A name seen by the index, with the chain of its entries. A name keeps its
-// place in the index once it has been seen, even when no entry bears it.
-struct MacroName {
-  std::string name;
-  uint64_t hash = 0;
-  Macro* first = nullptr;
-  Macro* last = nullptr;
-  long count = 0;
-};
-
-inline const std::string& Macro::name() const { return key->name; }
-
-// Rows of the predefined entries, which stay first in the list for the whole run.
-enum PredefinedRow {
+// Rows of the predefined entries, which stay first in the list for the whole
+// run: a predefined entry's id is its row.
+enum PredefinedRow : MacroId {
   kRowPid = 0,
   kRowDate,
   kRowTime,
@@ -83,62 +48,198 @@ class MacroTable {
   MacroTable(const MacroTable&) = delete;
   MacroTable& operator=(const MacroTable&) = delete;
 
-  // First entry of `name`, or null.
-  Macro* find(std::string_view name) const {
-    const MacroName* n = lookup(name);
-    return n == nullptr ? nullptr : n->first;
+  // The first (oldest) entry of `name`, or kNoMacro.
+  MacroId find(std::string_view name) const {
+    const Bucket* b = bucket_of(name, hash(name));
+    return b ? b->id : kNoMacro;
   }
-  bool contains(std::string_view name) const { return find(name) != nullptr; }
+  bool contains(std::string_view name) const { return find(name) != kNoMacro; }
 
-  // The value of `m`; __LINE__ is brought up to date first.
-  const std::string& value(Macro& m) {
-    if (&m == rows_[kRowLine] && line_shown_ != line_) refresh_line();
-    return m.value_;
+  std::string_view name(MacroId id) const {
+    const Entry& e = at(id);
+    return {e.name, e.name_len};
   }
+  // The value as written, not expanded; __LINE__ is brought up to date first.
+  // The view lasts until the table changes.
+  std::string_view value(MacroId id) {
+    if (id == kRowLine && line_shown_ != line_) refresh_line();
+    const Entry& e = at(id);
+    return {e.value, e.value_len != kLongLength ? e.value_len : long_length(id)};
+  }
+  bool user_defined(MacroId id) const { return id >= kPredefinedCount; }
+  // Whether the value holds a '$', so that expanding it can change it.
+  bool has_reference(MacroId id) const { return (at(id).flags & kHasReference) != 0; }
 
-  // Appends a user-defined entry (no checks).
-  void append(std::string_view name, std::string_view value) { append(key_of(name), value); }
-  void append(MacroName& key, std::string_view value);
-  // The index's record of `name`, made when the name is new.
-  MacroName& key_of(std::string_view name) { return lookup_or_add(name); }
-  // Removes the first entry of `name` when it is user-defined. Returns how
-  // many entries of the name remain, kNoEntry when there was none, or
-  // kPredefinedEntry (nothing removed) when the first one is predefined.
+  // The leading part of a value that expansion leaves as it is (it holds no
+  // '$' outside quotes), and the quote that is open after it (0 for none):
+  // the expansion of the value is that part followed by the expansion of the
+  // rest, begun inside that quote.
+  struct Frozen {
+    size_t length;
+    char quote;
+  };
+  Frozen frozen(MacroId id);
+
+  void set_value(MacroId id, std::string_view text);
+  // @EXTEND: the value becomes its frozen part, `expanded_rest` (the
+  // expansion of the rest), a blank and `text`. Appends in place, so that a
+  // value built by many extensions costs time in proportion to its length.
+  void extend(MacroId id, std::string_view expanded_rest, std::string_view text);
+
+  // Appends a user-defined entry (no checks) and returns its id.
+  MacroId append(std::string_view name, std::string_view value);
+  // Removes the first entry of `name` when it is user-defined. Returns 1 when
+  // entries of the name remain, 0 when none do, kNoEntry when there was none,
+  // or kPredefinedEntry (nothing removed) when the first one is predefined.
   static constexpr long kNoEntry = -1;
   static constexpr long kPredefinedEntry = -2;
   long remove_first(std::string_view name);
   // Removes every entry after `last`.
-  void cut_after(Macro* last);
+  void cut_after(MacroId last);
 
-  Macro* head() const { return head_; }
-  Macro& predefined(PredefinedRow row) { return *rows_[row]; }
+  // List order: the first entry is always __PID__.
+  MacroId head() const { return 0; }
+  // The entry after `id` in the list, or kNoMacro.
+  MacroId next(MacroId id) const {
+    for (++id; id < count_; ++id) {
+      if ((at(id).flags & kRemoved) == 0) return id;
+    }
+    return kNoMacro;
+  }
+  // The next entry of the same name, or kNoMacro.
+  MacroId next_same(MacroId id) const { return at(id).next_same; }
+
   void set_line(uint64_t line) { line_ = line; }
-  size_t size() const { return size_; }
+  // Entries in the list.
+  size_t size() const { return live_; }
 
  private:
-  static uint64_t hash(std::string_view s);
-  MacroName* lookup(std::string_view name) const;
-  MacroName& lookup_or_add(std::string_view name);
-  void grow_index();
-  void refresh_line();
-  Macro* new_node();
-  void free_node(Macro* m);
-  void link(MacroName& key, Macro* m);
-  void unlink(Macro* m);
+  enum : uint8_t {
+    kRemoved = 1,
+    kHasReference = 2,
+    kHeapValue = 4,    // the value has a block of its own, grown by doubling
+    kFixedValue = 8,   // the value is the line text
+    kSingleQuote = 16,  // quote open after the frozen part
+    kDoubleQuote = 32,
+    kFrozenKnown = 64,  // frozen and the quote flags are up to date
+    kValueFlags = kHasReference | kHeapValue | kSingleQuote | kDoubleQuote | kFrozenKnown,
+  };
+  static constexpr uint32_t kLongLength = 0xFFFFFFFF;  // the length is in long_lengths_
 
-  Macro* head_ = nullptr;
-  Macro* tail_ = nullptr;
-  size_t size_ = 0;
-  std::deque<MacroName> names_;  // stable addresses: entries point at them
-  // Open addressing over names_; null when free.
-  std::vector<MacroName*> buckets_;
-  // Entries come from chunks and go back to a free list.
-  std::vector<std::unique_ptr<Macro[]>> chunks_;
-  size_t chunk_used_ = 0;
-  Macro* free_ = nullptr;
-  Macro* rows_[kPredefinedCount] = {};
+  struct Entry {
+    const char* name;
+    const char* value;
+    uint32_t name_len;
+    uint32_t value_len;  // kLongLength for a value of 4 GiB or more
+    MacroId next_same;   // the next newer entry of the name, or kNoMacro
+    MacroId prev_same;   // the next older one; the oldest's is the newest
+    uint32_t frozen;     // length of the frozen part (0 when it would not fit)
+    uint8_t flags;
+  };
+  struct Bucket {
+    uint32_t tag;  // high half of the name's hash
+    MacroId id;    // the name's oldest entry; kNoMacro when free
+  };
+
+  static constexpr size_t kEntryChunkBits = 10;
+  static constexpr size_t kEntryChunk = size_t{1} << kEntryChunkBits;
+
+  Entry& at(MacroId id) { return entry_chunks_[id >> kEntryChunkBits][id & (kEntryChunk - 1)]; }
+  const Entry& at(MacroId id) const {
+    return entry_chunks_[id >> kEntryChunkBits][id & (kEntryChunk - 1)];
+  }
+
+  static uint32_t load32(const char* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+  }
+  // The low half of a hash picks the bucket, the high half is the tag.
+  // Names of up to eight bytes, the usual case, are hashed here with one
+  // multiplication; longer ones word by word.
+  static uint64_t hash(std::string_view s) {
+    const char* p = s.data();
+    size_t n = s.size();
+    if (n > 8) return hash_long(s);
+    uint64_t word;
+    if (n >= 4) {
+      word = (static_cast<uint64_t>(load32(p)) << 32) | load32(p + n - 4);
+    } else if (n != 0) {
+      word = (static_cast<uint64_t>(static_cast<unsigned char>(p[0])) << 16) |
+             (static_cast<uint64_t>(static_cast<unsigned char>(p[n >> 1])) << 8) |
+             static_cast<unsigned char>(p[n - 1]);
+    } else {
+      word = 0;
+    }
+    uint64_t h = (word ^ (n << 59)) * 0x9e3779b97f4a7c15ULL;
+    return h ^ (h >> 32);
+  }
+  static uint64_t hash_long(std::string_view s);
+  const Bucket* bucket_of(std::string_view name, uint64_t h) const {
+    size_t mask = buckets_.size() - 1;
+    uint32_t tag = static_cast<uint32_t>(h >> 32);
+    for (size_t i = h & mask;; i = (i + 1) & mask) {
+      const Bucket& b = buckets_[i];
+      if (b.id == kNoMacro) return nullptr;
+      if (b.tag == tag) {
+        const Entry& e = at(b.id);
+        if (e.name_len == name.size() && same_bytes(e.name, name.data(), name.size())) return &b;
+      }
+    }
+  }
+  Bucket* bucket_of(std::string_view name, uint64_t h) {
+    return const_cast<Bucket*>(static_cast<const MacroTable*>(this)->bucket_of(name, h));
+  }
+  static bool same_bytes(const char* a, const char* b, size_t n) {
+    if (n <= 8) {
+      if (n >= 4) return load32(a) == load32(b) && load32(a + n - 4) == load32(b + n - 4);
+      return n == 0 || (a[0] == b[0] && a[n >> 1] == b[n >> 1] && a[n - 1] == b[n - 1]);
+    }
+    return std::memcmp(a, b, n) == 0;
+  }
+
+  MacroId new_entry(std::string_view name, std::string_view value, uint8_t flags);
+  void store_value(Entry& e, MacroId id, std::string_view text);
+  void release_value(Entry& e, MacroId id);
+  void rescan(Entry& e, MacroId id, size_t from, char quote);
+  size_t long_length(MacroId id) const { return long_lengths_.at(id); }
+  size_t length_of(const Entry& e, MacroId id) const {
+    return e.value_len != kLongLength ? e.value_len : long_length(id);
+  }
+  void set_length(Entry& e, MacroId id, size_t length);
+  void insert_bucket(uint64_t h, MacroId id);
+  void erase_bucket(Bucket* b);
+  void grow_index();
+  void remove_entry(MacroId id);
+  void compact_entries();
+  void refresh_line();
+
+  // Bytes of names and values that are not heap values: chunks that are
+  // filled in turn and copied afresh when most of what they hold is garbage.
+  char* store(const char* bytes, size_t n);
+  void release(size_t n) { garbage_ += n; }
+  void maybe_compact_storage();
+
+  std::vector<std::unique_ptr<Entry[]>> entry_chunks_;
+  MacroId count_ = 0;  // ids in use, removed ones included
+  size_t live_ = 0;
+  size_t removed_ = 0;
+  std::vector<Bucket> buckets_;
+  size_t names_ = 0;  // buckets in use
+
+  struct Chunk {
+    std::unique_ptr<char[]> bytes;
+    size_t size;
+    size_t used;
+  };
+  std::vector<Chunk> chunks_;
+  size_t stored_ = 0;   // bytes handed out from the chunks
+  size_t garbage_ = 0;  // of which no longer used
+
+  std::unordered_map<MacroId, size_t> long_lengths_;
   uint64_t line_ = 0;
   uint64_t line_shown_ = 0;
+  char line_text_[24] = "0";
 };
 
 }  // namespace quenfold

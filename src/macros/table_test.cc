@@ -14,8 +14,14 @@ namespace {
 
 std::vector<std::string> names(MacroTable& t) {
   std::vector<std::string> out;
-  for (const Macro* m = t.head(); m != nullptr; m = m->next) out.push_back(m->name());
+  for (MacroId id = t.head(); id != kNoMacro; id = t.next(id)) out.push_back(std::string(t.name(id)));
   return out;
+}
+
+// The value of the first entry of `name`, or "<none>".
+std::string first_value(MacroTable& t, std::string_view name) {
+  MacroId id = t.find(name);
+  return id == kNoMacro ? "<none>" : std::string(t.value(id));
 }
 
 std::string fatal_line(void (*f)(Engine&)) {
@@ -33,12 +39,14 @@ TEST(MacroTable, StartsWithThePredefinedEntries) {
   EXPECT_EQ(names(t), (std::vector<std::string>{"__PID__", "__DATE__", "__TIME__", "__USER__",
                                                 "__LINE__", "__FILE__", "__OFILE__", "__INCLUDE__",
                                                 "__V_MAJOR__", "__V_MINOR__", "__UNIX__", "__OS__"}));
-  for (const Macro* m = t.head(); m != nullptr; m = m->next) EXPECT_FALSE(m->user_defined);
-  EXPECT_EQ(t.value(*t.find("__LINE__")), "0");
-  EXPECT_EQ(t.find("__OS__")->value(), "UNIX");
-  EXPECT_EQ(t.find("__os__"), nullptr);
+  for (MacroId id = t.head(); id != kNoMacro; id = t.next(id)) EXPECT_FALSE(t.user_defined(id));
+  EXPECT_EQ(first_value(t, "__LINE__"), "0");
+  EXPECT_EQ(first_value(t, "__OS__"), "UNIX");
+  EXPECT_EQ(t.find("__os__"), kNoMacro);
   t.set_line(42);
-  EXPECT_EQ(t.value(*t.find("__LINE__")), "42");
+  EXPECT_EQ(first_value(t, "__LINE__"), "42");
+  t.set_line(18446744073709551615u);
+  EXPECT_EQ(first_value(t, "__LINE__"), "18446744073709551615");
 }
 
 TEST(MacroTable, OldestEntryWinsAndIndexFollowsChanges) {
@@ -47,18 +55,18 @@ TEST(MacroTable, OldestEntryWinsAndIndexFollowsChanges) {
   t.append("y", "a");
   t.append("x", "2");
   t.append("x", "3");
-  EXPECT_EQ(t.find("x")->value(), "1");
+  EXPECT_EQ(first_value(t, "x"), "1");
   t.remove_first("x");
-  EXPECT_EQ(t.find("x")->value(), "2");
+  EXPECT_EQ(first_value(t, "x"), "2");
   // Cut after the first y: both later x go, y stays.
   t.cut_after(t.find("y"));
-  EXPECT_EQ(t.find("x"), nullptr);
-  EXPECT_EQ(t.find("y")->value(), "a");
+  EXPECT_EQ(t.find("x"), kNoMacro);
+  EXPECT_EQ(first_value(t, "y"), "a");
   t.append("x", "4");
-  EXPECT_EQ(t.find("x")->value(), "4");
-  t.cut_after(&t.predefined(kRowOs));
-  EXPECT_EQ(t.find("x"), nullptr);
-  EXPECT_EQ(t.find("y"), nullptr);
+  EXPECT_EQ(first_value(t, "x"), "4");
+  t.cut_after(kRowOs);
+  EXPECT_EQ(t.find("x"), kNoMacro);
+  EXPECT_EQ(t.find("y"), kNoMacro);
   EXPECT_EQ(t.size(), static_cast<size_t>(kPredefinedCount));
   EXPECT_EQ(names(t).back(), "__OS__");
 }
@@ -72,15 +80,15 @@ TEST(MacroTable, CutKeepsTheChainsOfInterleavedNames) {
   t.append("x", "3");
   t.cut_after(t.find("y"));  // keeps x=1 and y=a
   EXPECT_EQ(names(t).size(), static_cast<size_t>(kPredefinedCount) + 2);
-  EXPECT_EQ(t.find("x")->value(), "1");
+  EXPECT_EQ(first_value(t, "x"), "1");
   EXPECT_EQ(t.remove_first("x"), 0);
   EXPECT_EQ(t.remove_first("y"), 0);
   EXPECT_EQ(t.size(), static_cast<size_t>(kPredefinedCount));
   t.append("x", "4");
   t.append("x", "5");
-  EXPECT_EQ(t.find("x")->value(), "4");
+  EXPECT_EQ(first_value(t, "x"), "4");
   EXPECT_EQ(t.remove_first("x"), 1);
-  EXPECT_EQ(t.find("x")->value(), "5");
+  EXPECT_EQ(first_value(t, "x"), "5");
   EXPECT_EQ(t.remove_first("__OS__"), MacroTable::kPredefinedEntry);
   EXPECT_EQ(t.remove_first("nosuch"), MacroTable::kNoEntry);
   EXPECT_EQ(names(t).back(), "x");
@@ -90,10 +98,91 @@ TEST(MacroTable, ManyValuesOfOneNameLeaveInOrder) {
   MacroTable t;
   for (int i = 0; i < 5000; ++i) t.append("i", std::to_string(i));
   for (int i = 0; i < 5000; ++i) {
-    ASSERT_EQ(t.find("i")->value(), std::to_string(i));
+    ASSERT_EQ(first_value(t, "i"), std::to_string(i));
     t.remove_first("i");
   }
-  EXPECT_EQ(t.find("i"), nullptr);
+  EXPECT_EQ(t.find("i"), kNoMacro);
+}
+
+// Removals far apart in a large table renumber the entries and copy the
+// storage afresh; the list, the index and every chain must come through.
+TEST(MacroTable, ChurnKeepsOrderIndexAndChains) {
+  MacroTable t;
+  std::vector<std::string> expected = names(t);
+  for (int i = 0; i < 20000; ++i) {
+    t.append("n" + std::to_string(i), std::string(i % 50, 'v') + std::to_string(i));
+    if (i % 7 == 0) t.append("dup", std::to_string(i));
+  }
+  // Remove every name whose number is not a multiple of 10, oldest first,
+  // and most of the values of "dup".
+  for (int i = 0; i < 20000; ++i) {
+    if (i % 10 != 0) {
+      ASSERT_EQ(t.remove_first("n" + std::to_string(i)), 0);
+    }
+  }
+  for (int k = 0; k < 2800; ++k) ASSERT_EQ(t.remove_first("dup"), 1);
+  for (int i = 0; i < 20000; i += 10) {
+    std::string name = "n" + std::to_string(i);
+    ASSERT_EQ(first_value(t, name), std::string(i % 50, 'v') + std::to_string(i)) << name;
+    t.set_value(t.find(name), "re" + std::to_string(i));  // storage churn too
+  }
+  for (int i = 0; i < 20000; ++i) {
+    if (i % 10 != 0) {
+      ASSERT_EQ(t.find("n" + std::to_string(i)), kNoMacro);
+    }
+  }
+  // Order: the predefined entries, then the kept names and the last dups as defined.
+  for (int i = 0; i < 20000; ++i) {
+    if (i % 10 == 0) expected.push_back("n" + std::to_string(i));
+    if (i % 7 == 0 && i / 7 >= 2800) expected.push_back("dup");
+  }
+  EXPECT_EQ(names(t), expected);
+  EXPECT_EQ(first_value(t, "dup"), std::to_string(2800 * 7));
+  EXPECT_EQ(first_value(t, "n19990"), "re19990");
+  // The chain of "dup" is intact both ways: cut inside it, then drain it.
+  MacroId d = t.find("dup");
+  for (int k = 0; k < 5; ++k) d = t.next_same(d);
+  t.cut_after(d);
+  int left = 0;
+  while (t.remove_first("dup") >= 0) ++left;
+  EXPECT_EQ(left, 6);
+  // The cut came after the dup of 19635: n19640 to n19990 went with it.
+  EXPECT_EQ(t.size(), static_cast<size_t>(kPredefinedCount) + 2000 - 36);
+  EXPECT_EQ(t.find("n19640"), kNoMacro);
+  EXPECT_EQ(first_value(t, "n19630"), "re19630");
+}
+
+TEST(MacroTable, FrozenPartAndExtension) {
+  MacroTable t;
+  struct Case {
+    const char* value;
+    size_t length;
+    char quote;
+  };
+  const Case cases[] = {
+      {"plain", 5, 0},   {"a $x b", 2, 0},       {"'$x' b", 6, 0},      {"\"$x", 3, '"'},
+      {"it's $x", 7, '\''}, {"\"a'\" $y", 5, 0}, {"$", 0, 0},         {"", 0, 0},
+  };
+  for (const Case& c : cases) {
+    MacroId id = t.append("f", c.value);
+    MacroTable::Frozen f = t.frozen(id);
+    EXPECT_EQ(f.length, c.length) << c.value;
+    EXPECT_EQ(f.quote, c.quote) << c.value;
+    t.remove_first("f");
+  }
+  // Each extension keeps the frozen part and looks only at what follows it.
+  MacroId l = t.append("l", "");
+  std::string want;
+  for (int i = 0; i < 3000; ++i) {
+    MacroTable::Frozen f = t.frozen(l);
+    std::string_view rest = t.value(l).substr(f.length);
+    std::string expanded = rest == "$i" ? std::to_string(i - 1) : std::string(rest);
+    t.extend(l, expanded, "$i");
+    want = (i == 0 ? std::string() : want.substr(0, want.size() - 2) + std::to_string(i - 1)) + " $i";
+    ASSERT_EQ(t.value(l), want);
+    ASSERT_EQ(t.frozen(l).length, want.size() - 2);
+  }
+  EXPECT_TRUE(t.has_reference(l));
 }
 
 TEST(DefineMacro, Messages) {
@@ -121,12 +210,12 @@ TEST(DefineMacro, DuplicatesWithoutCheck) {
   Engine e;
   define_macro(e, "x", "a", false);
   define_macro(e, "x", "b", false);
-  EXPECT_EQ(find_macro(e, "x")->value(), "a");
+  EXPECT_EQ(first_value(e.macros, "x"), "a");
   undefine_macro(e, "x");
-  EXPECT_EQ(find_macro(e, "x")->value(), "b");
+  EXPECT_EQ(first_value(e.macros, "x"), "b");
   undefine_macro(e, "nosuch");  // not an error
   define_macro(e, "empty", std::string_view(), true);
-  EXPECT_EQ(find_macro(e, "empty")->value(), "");
+  EXPECT_EQ(first_value(e.macros, "empty"), "");
 }
 
 }  // namespace

@@ -9,29 +9,41 @@
 
 namespace quenfold {
 
-void Writer::drain() {
-  size_t done = 0;
+// Hands `n` bytes at `p` to wherever the output goes.
+void Writer::emit(const char* p, size_t n) {
   if (sink_ != nullptr) {
-    sink_->append(buf_, len_);
-    done = len_;
-  } else if (write_ != nullptr) {
-    if (!error_ && write_(context_, 1, buf_, len_) != 0) error_ = true;
-    done = len_;
+    sink_->append(p, n);
+    return;
   }
-  while (done < len_ && !error_) {
-    ssize_t n = write(fd_, buf_ + done, len_ - done);
-    if (n > 0) {
-      done += static_cast<size_t>(n);
-    } else if (n < 0 && errno == EINTR) {
+  if (write_ != nullptr) {
+    if (!error_ && write_(context_, 1, p, n) != 0) error_ = true;
+    return;
+  }
+  size_t done = 0;
+  while (done < n && !error_) {
+    ssize_t w = write(fd_, p + done, n - done);
+    if (w > 0) {
+      done += static_cast<size_t>(w);
+    } else if (w < 0 && errno == EINTR) {
       continue;
     } else {
       error_ = true;
     }
   }
+}
+
+void Writer::drain() {
+  emit(buf_, len_);
   len_ = 0;
 }
 
 void Writer::put_slow(const char* p, size_t n) {
+  // A piece larger than the buffer goes out from where it lies.
+  if (n >= sizeof buf_) {
+    if (len_ != 0) drain();
+    emit(p, n);
+    return;
+  }
   while (n != 0) {
     if (len_ == sizeof buf_) drain();
     size_t k = sizeof buf_ - len_;

@@ -44,6 +44,7 @@ class Writer {
 
  private:
   void drain();
+  void emit(const char* p, size_t n);
   void put_slow(const char* p, size_t n);
 
   int fd_ = -1;

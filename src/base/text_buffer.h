@@ -1,0 +1,104 @@
+// TextBuffer: the growable byte buffer that expansion builds its results in.
+// Appends are inline and short ones copy without a call; the buffer grows by
+// doubling, and keeps its room when cleared so that one buffer serves many
+// lines.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace quenfold {
+
+class TextBuffer {
+ public:
+  TextBuffer() = default;
+  ~TextBuffer() { std::free(data_); }
+  TextBuffer(TextBuffer&& other) noexcept
+      : data_(std::exchange(other.data_, nullptr)),
+        size_(std::exchange(other.size_, 0)),
+        cap_(std::exchange(other.cap_, 0)) {}
+  TextBuffer& operator=(TextBuffer&& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+    std::swap(cap_, other.cap_);
+    return *this;
+  }
+  TextBuffer(const TextBuffer&) = delete;
+  TextBuffer& operator=(const TextBuffer&) = delete;
+
+  void append(const char* p, size_t n) {
+    if (cap_ - size_ < n + kSlack) grow(n + kSlack);
+    char* to = data_ + size_;
+    // Short pieces, the usual case, are copied with a few loads and stores;
+    // the slack at the end makes the over-wide stores safe.
+    if (n <= 16) {
+      if (n >= 8) {
+        uint64_t a, b;
+        std::memcpy(&a, p, 8);
+        std::memcpy(&b, p + n - 8, 8);
+        std::memcpy(to, &a, 8);
+        std::memcpy(to + n - 8, &b, 8);
+      } else if (n >= 4) {
+        uint32_t a, b;
+        std::memcpy(&a, p, 4);
+        std::memcpy(&b, p + n - 4, 4);
+        std::memcpy(to, &a, 4);
+        std::memcpy(to + n - 4, &b, 4);
+      } else if (n != 0) {
+        to[0] = p[0];
+        to[n >> 1] = p[n >> 1];
+        to[n - 1] = p[n - 1];
+      }
+    } else {
+      std::memcpy(to, p, n);
+    }
+    size_ += n;
+  }
+  void append(std::string_view s) { append(s.data(), s.size()); }
+  void push_back(char c) {
+    if (cap_ - size_ < 1 + kSlack) grow(1 + kSlack);
+    data_[size_++] = c;
+  }
+  void clear() { size_ = 0; }
+  // Cuts the text to `n` bytes (n <= size()).
+  void truncate(size_t n) { size_ = n; }
+
+  const char* data() const { return data_ != nullptr ? data_ : ""; }
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  std::string_view view() const { return {data(), size_}; }
+  operator std::string_view() const { return view(); }
+  std::string str() const { return std::string(view()); }
+  // The text followed by a NUL byte, for C library calls.
+  const char* c_str() {
+    push_back('\0');
+    --size_;
+    return data_;
+  }
+
+ private:
+  static constexpr size_t kSlack = 16;
+
+  void grow(size_t room) {
+    size_t cap = cap_ < 256 ? 256 : cap_;
+    while (cap - size_ < room) {
+      if (cap > SIZE_MAX / 2) throw std::bad_alloc();
+      cap *= 2;
+    }
+    char* grown = static_cast<char*>(std::realloc(data_, cap));
+    if (grown == nullptr) throw std::bad_alloc();
+    data_ = grown;
+    cap_ = cap;
+  }
+
+  char* data_ = nullptr;
+  size_t size_ = 0;
+  size_t cap_ = 0;
+};
+
+}  // namespace quenfold

@@ -117,12 +117,12 @@ class Evaluator {
     die_prefixed(kPrefix, "Invalid operator %.*s", static_cast<int>(word_end - p), p);
   }
 
-  // Reads the number at pos_ as strtol would in base 0. The text is
+  // Reads the number at pos_ as strtoll would in base 0. The text is
   // NUL-terminated and the conversion stops at white space, so it never runs
   // past the current word.
   void read_number() {
     const char* digits = pos_ + (*pos_ == '-' ? 1 : 0);
-    long value;
+    long long value;
     const char* stop;
     if (digits[0] == '0' && (digits[1] == 'b' || digits[1] == 'B')) {
       // Only 0x and a leading 0 are prefixes here; some C libraries also take
@@ -134,25 +134,25 @@ class Evaluator {
     } else {
       // Up to 18 decimal digits cannot overflow: they are read here.
       const char* p = digits;
-      unsigned long magnitude = 0;
-      while (byte_class(*p) == kDigit && p - digits < 18) magnitude = magnitude * 10 + static_cast<unsigned long>(*p++ - '0');
+      unsigned long long magnitude = 0;
+      while (byte_class(*p) == kDigit && p - digits < 18) magnitude = magnitude * 10 + static_cast<unsigned long long>(*p++ - '0');
       if (byte_class(*p) == kDigit) {
         value = convert(&stop);
       } else {
-        value = *pos_ == '-' ? -static_cast<long>(magnitude) : static_cast<long>(magnitude);
+        value = *pos_ == '-' ? -static_cast<long long>(magnitude) : static_cast<long long>(magnitude);
         stop = p;
       }
     }
-    value_ = to_int32(static_cast<uint32_t>(static_cast<unsigned long>(value)));
+    value_ = to_int32(static_cast<uint32_t>(static_cast<unsigned long long>(value)));
     pos_ = stop;
     token_ = kNumber;
   }
 
-  // strtol in base 0 from pos_, leaving errno as it was.
-  long convert(const char** stop) const {
+  // strtoll in base 0 from pos_, leaving errno as it was.
+  long long convert(const char** stop) const {
     const int saved_errno = errno;
     char* end;
-    long value = std::strtol(pos_, &end, 0);
+    long long value = std::strtoll(pos_, &end, 0);
     errno = saved_errno;
     *stop = end;
     return value;

@@ -26,9 +26,9 @@ void expand_positional(Engine& engine, std::string_view ref, Params params, Text
   if (ref.size() == 1 || colon == 1) {
     index = static_cast<uint32_t>(ref[0] - '0');
   } else {
-    // strtol with base 0, then the low 32 bits as an unsigned count.
+    // strtoll with base 0, then the low 32 bits as an unsigned count.
     std::string index_text(ref.substr(0, colon));
-    index = static_cast<uint32_t>(std::strtol(index_text.c_str(), nullptr, 0));
+    index = static_cast<uint32_t>(std::strtoll(index_text.c_str(), nullptr, 0));
   }
   if (index < params.count) {
     out.append(engine.params[params.begin + index]);

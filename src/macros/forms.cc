@@ -17,9 +17,9 @@ constexpr int kMaxSequence = 2049;
 
 // $(%:...): numbers and ranges separated by white space.
 void number_sequence(Engine& engine, const char* s, TextBuffer& out) {
-  long last = 0;
+  long long last = 0;
   int count = 0;
-  auto produce = [&](long value) {
+  auto produce = [&](long long value) {
     if (count == kMaxSequence) die(engine, "Sequence too long");
     if (count != 0) out.push_back(' ');
     append_decimal(out, value);
@@ -31,10 +31,10 @@ void number_sequence(Engine& engine, const char* s, TextBuffer& out) {
       ++s;
     } else if (*s == '-') {
       char* after;
-      long to = std::strtol(s + 1, &after, 0);
+      long long to = std::strtoll(s + 1, &after, 0);
       s = after;
       if (to > last) {
-        for (long k = last + 1;; ++k) {
+        for (long long k = last + 1;; ++k) {
           produce(k);
           if (k == to) break;
         }
@@ -43,7 +43,7 @@ void number_sequence(Engine& engine, const char* s, TextBuffer& out) {
       // Where nothing can be read the position stays, so the same character
       // produces a 0 each time until the limit is reached.
       char* after;
-      long value = std::strtol(s, &after, 0);
+      long long value = std::strtoll(s, &after, 0);
       produce(value);
       s = after;
     }
@@ -68,7 +68,7 @@ void choice(Engine& engine, std::string_view body, TextBuffer& out) {
 
 }  // namespace
 
-void append_decimal(TextBuffer& out, long value) {
+void append_decimal(TextBuffer& out, long long value) {
   static constexpr char kPairs[] =
       "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
       "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
@@ -76,7 +76,8 @@ void append_decimal(TextBuffer& out, long value) {
   char digits[24];
   char* end = digits + sizeof digits;
   char* p = end;
-  unsigned long magnitude = value < 0 ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+  unsigned long long magnitude =
+      value < 0 ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
   while (magnitude >= 100) {
     const char* pair = kPairs + 2 * (magnitude % 100);
     magnitude /= 100;
@@ -115,7 +116,7 @@ void expand_special(Engine& engine, std::string_view ref, Params params, TextBuf
       break;
     }
     case '=':
-      append_decimal(out, static_cast<long>(eval_expr(body)));
+      append_decimal(out, eval_expr(body));
       break;
     case '?':
       choice(engine, body, out);

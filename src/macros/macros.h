@@ -28,7 +28,7 @@ TextBuffer expand_macros(Engine& engine, std::string_view text, Params params = 
 void expand_into(Engine& engine, std::string_view text, Params params, TextBuffer& out, char quote = 0);
 
 // Appends `value` in decimal.
-void append_decimal(TextBuffer& out, long value);
+void append_decimal(TextBuffer& out, long long value);
 
 // Appends the text of a special form ($(%:...), $(=:...), $(?:...), $(@:...))
 // whose expanded reference text is `ref`.

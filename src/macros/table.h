@@ -207,7 +207,7 @@ class MacroTable {
     } else {
       word = 0;
     }
-    uint64_t h = (word ^ (n << 59)) * 0x9e3779b97f4a7c15ULL;
+    uint64_t h = (word ^ (static_cast<uint64_t>(n) << 59)) * 0x9e3779b97f4a7c15ULL;
     return static_cast<uint32_t>(h ^ (h >> 32));
   }
   static uint32_t hash_long(std::string_view s);

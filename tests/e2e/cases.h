@@ -47,6 +47,15 @@ inline std::string bare(const std::string& msg) { return "quenfold: " + msg + "\
 // Runs one case and reports every difference.
 void check_case(const Case& c);
 
+// Every table, as E2E_TABLE registers it, for tools that run the cases in
+// other ways (e2e_cases_json prints them for the WebAssembly build's run).
+struct NamedTable {
+  const char* group;
+  const std::vector<Case>* cases;
+};
+const std::vector<NamedTable>& tables();
+bool register_table(const char* group, const std::vector<Case>& cases);
+
 class Table : public ::testing::TestWithParam<Case> {};
 
 struct CaseName {
@@ -56,5 +65,6 @@ struct CaseName {
 }  // namespace e2e
 
 // Used inside namespace e2e.
-#define E2E_TABLE(group, cases) \
-  INSTANTIATE_TEST_SUITE_P(group, Table, ::testing::ValuesIn(cases), CaseName())
+#define E2E_TABLE(group, cases)                                                \
+  INSTANTIATE_TEST_SUITE_P(group, Table, ::testing::ValuesIn(cases), CaseName()); \
+  [[maybe_unused]] static const bool registered_##group = register_table(#group, cases)

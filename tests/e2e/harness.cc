@@ -68,6 +68,11 @@ struct IgnoreSigpipe {
 
 const char* binary_path() { return QUENFOLD_BIN; }
 
+const Pairs& base_env() {
+  static const Pairs kBase = {{"PATH", "/usr/local/bin:/usr/bin:/bin"}};
+  return kBase;
+}
+
 RunResult run(const Invocation& inv) {
   RunResult res;
   res.workdir = make_workdir();
@@ -85,7 +90,7 @@ RunResult run(const Invocation& inv) {
   argv.push_back(nullptr);
 
   std::vector<std::string> env_s;
-  env_s.push_back("PATH=/usr/local/bin:/usr/bin:/bin");
+  for (const auto& [k, v] : base_env()) env_s.push_back(k + "=" + v);
   for (const auto& [k, v] : inv.env) env_s.push_back(k + "=" + v);
   std::vector<char*> envp;
   for (auto& e : env_s) envp.push_back(e.data());

@@ -40,6 +40,9 @@ struct RunResult {
   std::string workdir;  // removed again before run() returns
 };
 
+// The variables every run has besides its own `env`.
+const Pairs& base_env();
+
 // Path of the binary under test.
 const char* binary_path();
 

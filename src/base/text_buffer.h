@@ -32,7 +32,7 @@ class TextBuffer {
   TextBuffer& operator=(const TextBuffer&) = delete;
 
   void append(const char* p, size_t n) {
-    if (cap_ - size_ < n + kSlack) grow(n + kSlack);
+    if (cap_ - size_ < n + kSlack || data_ == nullptr) grow(n + kSlack);
     char* to = data_ + size_;
     // Short pieces, the usual case, are copied with a few loads and stores;
     // the slack at the end makes the over-wide stores safe.

@@ -103,9 +103,9 @@ char* MacroTable::store(const char* bytes, size_t n) {
   char* out;
   if (n > kStorageChunk / 4) {
     // A block of its own, kept before the chunk being filled.
-    Chunk chunk{std::unique_ptr<char[]>(new char[n]), n, n};
-    out = chunk.bytes.get();
-    chunks_.insert(chunks_.empty() ? chunks_.end() : chunks_.end() - 1, std::move(chunk));
+    auto at = chunks_.insert(chunks_.empty() ? chunks_.end() : chunks_.end() - 1,
+                             Chunk{std::unique_ptr<char[]>(new char[n]), n, n});
+    out = at->bytes.get();
   } else {
     if (chunks_.empty() || chunks_.back().size - chunks_.back().used < n) {
       chunks_.push_back(Chunk{std::unique_ptr<char[]>(new char[kStorageChunk]), kStorageChunk, 0});
@@ -215,7 +215,7 @@ void MacroTable::set_value(MacroId id, std::string_view text) {
 MacroTable::Frozen MacroTable::frozen(MacroId id) {
   Entry& e = at(id);
   if ((e.flags & kFrozenKnown) == 0) rescan(e, id, 0, 0);
-  char quote = (e.flags & kSingleQuote) ? '\'' : (e.flags & kDoubleQuote) ? '"' : 0;
+  char quote = (e.flags & kSingleQuote) ? '\'' : (e.flags & kDoubleQuote) ? '"' : '\0';
   return Frozen{e.frozen, quote};
 }
 

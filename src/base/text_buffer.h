@@ -69,6 +69,7 @@ class TextBuffer {
   void truncate(size_t n) { size_ = n; }
 
   const char* data() const { return data_ != nullptr ? data_ : ""; }
+  char* mutable_data() { return data_; }
   size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
   std::string_view view() const { return {data(), size_}; }

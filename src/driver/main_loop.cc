@@ -8,7 +8,6 @@
 namespace quenfold {
 
 void main_loop(Engine& engine) {
-  TextBuffer expanded;
   while (!engine.inputs.empty()) {
     int skipping = engine.ifs.empty() ? 0 : engine.ifs.back().skipping;
     Input& input = engine.inputs.back();
@@ -34,21 +33,23 @@ void main_loop(Engine& engine) {
     if (skipping != 0) continue;
     if (start < line.size() && line[start] == '!') ++start;
     std::string_view text = line.substr(start);
-    int failed;
     if (text.find('$') == std::string_view::npos) {
       // Nothing to expand; a plain line has nothing to decode either.
       if (plain) {
-        engine.out.put(text);
-        engine.out.put('\n');
-        failed = engine.out.error();
+        engine.out.put_line(text);
       } else {
-        failed = write_line(engine.out, text);
+        write_line(engine.out, text);
       }
     } else {
-      expanded.clear();
-      expand_into(engine, text, Params(), expanded);
-      failed = write_line(engine.out, expanded);
+      // The line is expanded into the output buffer and decoded there.
+      TextBuffer& out = engine.out.text();
+      size_t from = out.size();
+      expand_into(engine, text, Params(), out);
+      decode_from(out, from);
+      out.push_back('\n');
+      engine.out.end_line();
     }
+    bool failed = engine.out.error();
     if (failed) die(engine, "Can't write to file");
   }
   if (!engine.loops.empty()) die(engine, "Missing @END");

@@ -154,6 +154,7 @@ void show_directive(Engine& engine) {
     engine.out.put("] = [");
     engine.out.put(t.value(id));
     engine.out.put("]\n");
+    engine.out.end_line();
   }
 }
 

@@ -11,6 +11,7 @@ namespace quenfold {
 
 // Hands `n` bytes at `p` to wherever the output goes.
 void Writer::emit(const char* p, size_t n) {
+  if (n == 0) return;
   if (sink_ != nullptr) {
     sink_->append(p, n);
     return;
@@ -33,53 +34,48 @@ void Writer::emit(const char* p, size_t n) {
 }
 
 void Writer::drain() {
-  emit(buf_, len_);
-  len_ = 0;
-}
-
-void Writer::put_slow(const char* p, size_t n) {
-  // A piece larger than the buffer goes out from where it lies.
-  if (n >= sizeof buf_) {
-    if (len_ != 0) drain();
-    emit(p, n);
-    return;
-  }
-  while (n != 0) {
-    if (len_ == sizeof buf_) drain();
-    size_t k = sizeof buf_ - len_;
-    if (k > n) k = n;
-    std::memcpy(buf_ + len_, p, k);
-    len_ += k;
-    p += k;
-    n -= k;
-  }
+  emit(buffer_.data(), done_);
+  // The line in progress, if any, moves to the front.
+  size_t rest = buffer_.size() - done_;
+  if (rest != 0) std::memmove(buffer_.mutable_data(), buffer_.data() + done_, rest);
+  buffer_.truncate(rest);
+  done_ = 0;
 }
 
 bool Writer::flush() {
-  if (len_ != 0) drain();
+  if (done_ != 0) drain();
   return !error_;
 }
 
-int write_line(Writer& out, std::string_view text) {
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
-  const unsigned char* end = p + text.size();
+void decode_from(TextBuffer& out, size_t from) {
+  char* begin = out.mutable_data();
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(begin + from);
+  const unsigned char* end = reinterpret_cast<const unsigned char*>(begin + out.size());
+  const unsigned char* q = find_any<'\\', kMarker>(p, end);
+  if (q == end) return;
+  // Nothing grows: each pair or sequence becomes one byte, so the decoded
+  // text is written over the text being read.
+  unsigned char* w = reinterpret_cast<unsigned char*>(begin) + (q - reinterpret_cast<const unsigned char*>(begin));
+  p = q;
   bool marker = false;
-  // Every byte goes out through the marker rule.
   auto emit = [&](unsigned char b) {
     if (marker) {
       marker = false;
-      out.put(static_cast<char>(b == kMarker ? kMarker : (b & 0x7F)));
+      *w++ = b == kMarker ? kMarker : static_cast<unsigned char>(b & 0x7F);
     } else if (b == kMarker) {
       marker = true;
     } else {
-      out.put(static_cast<char>(b));
+      *w++ = b;
     }
   };
   while (p != end) {
     if (!marker) {
-      const unsigned char* q = find_any<'\\', kMarker>(p, end);
-      out.put(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
-      p = q;
+      const unsigned char* run = find_any<'\\', kMarker>(p, end);
+      if (run != p) {
+        std::memmove(w, p, static_cast<size_t>(run - p));
+        w += run - p;
+        p = run;
+      }
       if (p == end) break;
     }
     unsigned char b = *p++;
@@ -97,7 +93,17 @@ int write_line(Writer& out, std::string_view text) {
       }
     }
   }
-  emit('\n');
+  // A marker left open takes the line's newline as its partner, which gives
+  // the newline itself: the caller's newline follows in either case.
+  out.truncate(static_cast<size_t>(reinterpret_cast<char*>(w) - begin));
+}
+
+int write_line(Writer& out, std::string_view text) {
+  size_t from = out.size();
+  out.put(text);
+  decode_from(out.text(), from);
+  out.put('\n');
+  out.end_line();
   return out.error() ? 1 : 0;
 }
 

@@ -1,11 +1,14 @@
 // Writer: the buffered output stream, and write_line, which decodes marker
-// pairs and "\n" sequences on their way out.
+// pairs and "\n" sequences on their way out. Lines are built in the writer's
+// own buffer (expansion appends to it directly) and go out only once they
+// are complete, so a line whose expansion fails is never written.
 #pragma once
 
 #include <cstddef>
-#include <cstring>
 #include <string>
 #include <string_view>
+
+#include "base/text_buffer.h"
 
 namespace quenfold {
 
@@ -23,42 +26,61 @@ class Writer {
   Writer(const Writer&) = delete;
   Writer& operator=(const Writer&) = delete;
 
-  void put(char c) {
-    if (len_ == sizeof buf_) drain();
-    buf_[len_++] = c;
+  // Append to the line in progress.
+  void put(char c) { buffer_.push_back(c); }
+  void put(const char* p, size_t n) { buffer_.append(p, n); }
+  void put(std::string_view s) { buffer_.append(s); }
+  // The buffer itself, for expansion to append to; what follows the last
+  // complete line is the line in progress.
+  TextBuffer& text() { return buffer_; }
+  size_t size() const { return buffer_.size(); }
+
+  // Everything put so far is complete lines; they go out once enough has
+  // gathered.
+  void end_line() {
+    done_ = buffer_.size();
+    if (done_ >= kGather) drain();
   }
-  void put(const char* p, size_t n) {
-    if (n <= sizeof buf_ - len_) {
-      std::memcpy(buf_ + len_, p, n);
-      len_ += n;
+  // Writes `text` and a newline as a complete line, as it is. A long line
+  // goes out from where it lies.
+  void put_line(std::string_view text) {
+    if (text.size() >= kGather && buffer_.size() == done_) {
+      drain();
+      emit(text.data(), text.size());
+      emit("\n", 1);
       return;
     }
-    put_slow(p, n);
+    buffer_.append(text);
+    buffer_.push_back('\n');
+    end_line();
   }
-  void put(std::string_view s) { put(s.data(), s.size()); }
 
-  // Writes out what is buffered; false once any write has failed.
+  // Writes out the complete lines; false once any write has failed.
   bool flush();
   // True once a write has failed; it stays set.
   bool error() const { return error_; }
 
  private:
+  static constexpr size_t kGather = 64 * 1024;
+
   void drain();
   void emit(const char* p, size_t n);
-  void put_slow(const char* p, size_t n);
 
   int fd_ = -1;
   std::string* sink_ = nullptr;
   WriteFn write_ = nullptr;
   void* context_ = nullptr;
   bool error_ = false;
-  size_t len_ = 0;
-  char buf_[64 * 1024];
+  TextBuffer buffer_;
+  size_t done_ = 0;  // bytes of buffer_ that are complete lines
 };
 
-// Writes `text` and a newline: backslash-n becomes a newline, each marker pair
-// becomes the character it protects. Returns non-zero when the stream's error
-// indicator is set afterwards.
+// Decodes the text of `out` from `from` on in place: backslash-n becomes a
+// newline, each marker pair becomes the character it protects.
+void decode_from(TextBuffer& out, size_t from);
+
+// Writes `text` and a newline, decoded as decode_from does. Returns non-zero
+// when the stream's error indicator is set afterwards.
 int write_line(Writer& out, std::string_view text);
 
 }  // namespace quenfold

@@ -53,6 +53,32 @@ TEST(WriteLine, LargeOutputIsKeptWhole) {
   EXPECT_EQ(sink.size(), 5u * 100001u);
 }
 
+// Only complete lines go out: a line still being built when the run ends
+// (its expansion failed) is dropped, and a long line goes out whole.
+TEST(Writer, OnlyCompleteLinesGoOut) {
+  std::string sink;
+  Writer out(-1, &sink);
+  write_line(out, "first");
+  out.put("half a li");
+  EXPECT_TRUE(out.flush());
+  EXPECT_EQ(sink, "first\n");
+  out.put("ne");
+  out.end_line();
+  std::string big(200000, 'b');
+  out.put_line(big);
+  EXPECT_TRUE(out.flush());
+  EXPECT_EQ(sink, "first\nhalf a line" + big + "\n");
+}
+
+TEST(DecodeFrom, LeavesWhatComesBeforeAlone) {
+  TextBuffer text;
+  text.append(std::string_view("kept \\n \xFF\xA4|"));
+  size_t from = text.size();
+  text.append(std::string_view("a\\nb \xFF\xA4x \xFF\xFF"));
+  decode_from(text, from);
+  EXPECT_EQ(text.view(), std::string_view("kept \\n \xFF\xA4|a\nb $x \xFF"));
+}
+
 TEST(WriteLine, WriteFailureIsReported) {
   int fd = open("/dev/full", O_WRONLY);
   ASSERT_GE(fd, 0);

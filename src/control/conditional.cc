@@ -1,3 +1,5 @@
+#include <cstring>
+
 #include "control/control.h"
 #include "diag/diag.h"
 #include "base/words.h"
@@ -14,7 +16,15 @@ bool definition_test(Engine& engine, std::string_view expanded) {
   MacroId macro = engine.macros.find(cut.word);
   if (macro == kNoMacro) return false;
   if (!cut.has_rest) return true;
-  return expand_macros(engine, engine.macros.value(macro)).view() == cut.rest;
+  std::string_view value = engine.macros.value(macro);
+  if (!engine.macros.has_reference(macro)) return value == cut.rest;
+  return expand_macros(engine, value).view() == cut.rest;
+}
+
+// The argument expanded, then tested; a text without a '$' is its own expansion.
+bool expand_and_test(Engine& engine, std::string_view raw) {
+  if (raw.find('$') == std::string_view::npos) return definition_test(engine, raw);
+  return definition_test(engine, expand_macros(engine, raw).view());
 }
 
 }  // namespace
@@ -22,13 +32,22 @@ bool definition_test(Engine& engine, std::string_view expanded) {
 void open_block(Engine& engine, int code, std::string_view expanded, std::string_view word) {
   bool holds = definition_test(engine, expanded);
   bool take = (code == kIfdef) == holds;
-  engine.ifs.push_back(IfState{std::string(word), take ? 0 : 1, 0, engine.next_id++});
+  IfState block;
+  size_t n = word.size() < sizeof block.text ? word.size() : sizeof block.text - 1;
+  std::memcpy(block.text, word.data(), n);
+  block.text[n] = '\0';
+  block.skipping = take ? 0 : 1;
+  block.nesting = 0;
+  block.id = engine.next_id++;
+  engine.ifs.push_back(block);
 }
 
 void branch_block(Engine& engine, int code, std::string_view raw) {
   if (engine.ifs.empty()) die(engine, "Unbalanced @ELSE, @ELIFDEF or @ELIFNDEF");
   if (engine.ifs.back().nesting != 0) return;  // belongs to a block opened while skipping
-  bool holds = definition_test(engine, expand_macros(engine, raw).view());
+  // The test is made for @ELSE too, so that its argument's errors come out;
+  // without an argument there is nothing to test.
+  bool holds = !raw.empty() && expand_and_test(engine, raw);
   IfState& top = engine.ifs.back();
   if (top.skipping != 1) {
     top.skipping = -1;  // a branch was taken: skip the rest of the block
@@ -40,7 +59,6 @@ void branch_block(Engine& engine, int code, std::string_view raw) {
     top.skipping = holds ? 1 : 0;
   }
 }
-
 void close_block(Engine& engine) {
   if (engine.ifs.empty()) die(engine, "Unmatched @ENDIF");
   IfState& top = engine.ifs.back();

@@ -53,7 +53,7 @@ void main_loop(Engine& engine) {
     if (failed) die(engine, "Can't write to file");
   }
   if (!engine.loops.empty()) die(engine, "Missing @END");
-  if (!engine.ifs.empty()) die(engine, "Missing @ENDIF (%s)", engine.ifs.back().text.c_str());
+  if (!engine.ifs.empty()) die(engine, "Missing @ENDIF (%s)", engine.ifs.back().text);
   if (!engine.out.flush()) die(engine, "Can't write to file");
 }
 

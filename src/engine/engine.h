@@ -29,9 +29,11 @@ struct Input {
 
 // One open conditional block.
 struct IfState {
-  std::string text;  // the directive word that opened it, with a leading '!'
-  int skipping;      // 0 processing, 1 no branch taken yet, -1 a branch was taken
-  int nesting;       // blocks opened (and not yet closed) while skipping
+  // The directive word that opened it as written, with the line's leading
+  // '!': "!@IFNDEF" at the longest.
+  char text[16];
+  int skipping;  // 0 processing, 1 no branch taken yet, -1 a branch was taken
+  int nesting;   // blocks opened (and not yet closed) while skipping
   uint64_t id;
 };
 

@@ -25,7 +25,7 @@ void close_input(Engine& engine) {
   }
   uint64_t if_top = engine.ifs.empty() ? 0 : engine.ifs.back().id;
   if (if_top != top.if_at_open) {
-    die(engine, "Missing @ENDIF (%s)", engine.ifs.empty() ? "(null)" : engine.ifs.back().text.c_str());
+    die(engine, "Missing @ENDIF (%s)", engine.ifs.empty() ? "(null)" : engine.ifs.back().text);
   }
   // Positions held by loops in this input go with it. The standard-input
   // reader outlives the record, so it must be told.

@@ -21,8 +21,8 @@ constexpr int kEnd = -1;
 
 }  // namespace
 
-bool read_line(Reader& reader, std::string& storage, std::string_view* text, uint64_t* line_count,
-               bool* plain) {
+bool read_line_more(Reader& reader, std::string& storage, std::string_view* text, uint64_t* line_count,
+                    bool* plain) {
   if (plain) *plain = false;
   // Most lines hold nothing that needs care: they are handed out where they
   // lie in the reader's buffer, which is made to hold the whole line. A line

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/byte_scan.h"
 #include "base/chars.h"
 #include "input/reader.h"
 
@@ -23,8 +24,28 @@ constexpr unsigned char kMarker = 0xFF;
 // for every newline taken from the input. The line holds no NUL byte: a
 // stored NUL ends it. `plain`, when not null, tells whether the line is known
 // to hold no backslash and no marker byte, so that writing it decodes nothing.
-bool read_line(Reader& reader, std::string& storage, std::string_view* text, uint64_t* line_count,
-               bool* plain = nullptr);
+bool read_line_more(Reader& reader, std::string& storage, std::string_view* text, uint64_t* line_count,
+                    bool* plain);
+inline bool read_line(Reader& reader, std::string& storage, std::string_view* text, uint64_t* line_count,
+                      bool* plain = nullptr) {
+  // The usual line, inline: it begins with a plain byte, its newline is
+  // already buffered and it holds nothing that needs care.
+  const unsigned char* p = reader.cur();
+  const unsigned char* lim = reader.lim();
+  if (p != lim && !is_space(*p)) {
+    const unsigned char* q = find_any<'\n', '\\', '#', kMarker, 0>(p, lim);
+    if (q != lim && *q == '\n') {
+      const unsigned char* end = q;
+      while (is_space(end[-1])) --end;  // stops at the plain first byte
+      reader.advance_to(q + 1);
+      if (line_count) ++*line_count;
+      *text = std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(end - p));
+      if (plain) *plain = true;
+      return true;
+    }
+  }
+  return read_line_more(reader, storage, text, line_count, plain);
+}
 // The same, with the line copied into `line` (left empty at the end of input).
 bool read_line(Reader& reader, std::string& line, uint64_t* line_count, bool* plain = nullptr);
 

@@ -34,16 +34,24 @@ void Writer::emit(const char* p, size_t n) {
 }
 
 void Writer::drain() {
-  emit(buffer_.data(), done_);
-  // The line in progress, if any, moves to the front.
-  size_t rest = buffer_.size() - done_;
-  if (rest != 0) std::memmove(buffer_.mutable_data(), buffer_.data() + done_, rest);
+  // Whole blocks go out, so that a pipe is filled a page at a time, and what
+  // follows them (complete lines, and the line in progress) moves to the front.
+  size_t out = done_ < kGather ? done_ : done_ - done_ % kGather;
+  emit(buffer_.data(), out);
+  done_ -= out;
+  size_t rest = buffer_.size() - out;
+  if (rest != 0) std::memmove(buffer_.mutable_data(), buffer_.data() + out, rest);
   buffer_.truncate(rest);
-  done_ = 0;
 }
 
 bool Writer::flush() {
-  if (done_ != 0) drain();
+  if (done_ != 0) {
+    emit(buffer_.data(), done_);
+    size_t rest = buffer_.size() - done_;
+    if (rest != 0) std::memmove(buffer_.mutable_data(), buffer_.data() + done_, rest);
+    buffer_.truncate(rest);
+    done_ = 0;
+  }
   return !error_;
 }
 

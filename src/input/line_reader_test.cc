@@ -108,7 +108,8 @@ TEST(ReadLine, LongLineAcrossRefills) {
 }
 
 TEST(ReadLine, NoCountWhenNull) {
-  Reader reader(std::string("a\nb\n"));
+  const std::string text = "a\nb\n";  // the reader keeps a view of it
+  Reader reader(text);
   std::string line;
   ASSERT_TRUE(read_line(reader, line, nullptr));
   EXPECT_EQ(line, "a");

@@ -4,8 +4,15 @@
 #
 #   check_docs.sh BINARY SOURCE_DIR examples   every examples/*.expected
 #   check_docs.sh BINARY SOURCE_DIR manual     every example of man/quenfold.1
+#   check_docs.sh BINARY SOURCE_DIR manual3    every example of man/quenfold.3
 #   check_docs.sh BINARY SOURCE_DIR readme     every example of README.md
 #   check_docs.sh BINARY SOURCE_DIR version VERSION
+#
+# Examples that build programs on the library (those with c or cmake blocks)
+# need an installed copy of it: they are skipped unless --installed follows
+# the mode, and then they alone are run, with the environment the caller
+# gives (PKG_CONFIG_PATH, CMAKE_PREFIX_PATH and LD_LIBRARY_PATH leading to
+# the installed copy).
 #
 # An *.expected file, and a "console" block of the manual page or README, is
 # a terminal session: each line that starts with "$ " is a command, run by sh
@@ -16,12 +23,14 @@
 set -u
 
 if [ $# -lt 3 ]; then
-  echo "usage: $0 BINARY SOURCE_DIR examples|manual|readme|version [VERSION]" >&2
+  echo "usage: $0 BINARY SOURCE_DIR examples|manual|manual3|readme [--installed]|version VERSION" >&2
   exit 2
 fi
 binary=$1
 source_dir=$2
 mode=$3
+installed=0
+[ "${4:-}" = --installed ] && installed=1
 here=$(cd "$(dirname "$0")" && pwd)
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quenfold-docs.XXXXXX") || exit 2
@@ -41,6 +50,7 @@ if command -v timeout >/dev/null 2>&1; then limit="timeout 20"; else limit=; fi
 
 passed=0
 failed=0
+skipped=0
 
 # run_transcript DIR FILE LABEL: runs the session in FILE with DIR as the
 # current directory.
@@ -92,10 +102,14 @@ case $mode in
       name=$(basename "$expected" .expected)
       run_transcript "$work/examples" "$expected" "examples/$name"
     done
-    # Every example has its session: NAME.qf and the directory NAME/ are
-    # run by NAME.expected.
+    # Every example has its session: NAME.qf and the directory NAME/ of
+    # scripts are run by NAME.expected. (A directory without scripts, like
+    # embed/, a program built on the library, is tested elsewhere.)
     for path in "$work"/examples/*.qf "$work"/examples/*/; do
       [ -e "$path" ] || continue
+      case $path in
+        */) ls "$path" | grep -q -e '\.qf$' -e '^script$' || continue ;;
+      esac
       name=$(basename "$path" .qf)
       if [ ! -f "$work/examples/$name.expected" ]; then
         echo "FAILED: examples/$(basename "$path") has no examples/$name.expected"
@@ -104,19 +118,28 @@ case $mode in
     done
     [ $found -eq 1 ] || { echo "FAILED: no examples/*.expected found"; failed=$((failed + 1)); }
     ;;
-  manual|readme)
-    if [ "$mode" = manual ]; then
-      doc=$source_dir/man/quenfold.1 format=roff
-    else
-      doc=$source_dir/README.md format=md
-    fi
+  manual|manual3|readme)
+    case $mode in
+      manual) doc=$source_dir/man/quenfold.1 format=roff ;;
+      manual3) doc=$source_dir/man/quenfold.3 format=roff ;;
+      readme) doc=$source_dir/README.md format=md ;;
+    esac
     mkdir "$work/cases"
     awk -v format="$format" -v out="$work/cases" -f "$here/extract.awk" "$doc" || failed=$((failed + 1))
+    touch "$work/cases/library"
     if [ ! -s "$work/cases/list" ]; then
       echo "FAILED: no example found in $doc"
       failed=$((failed + 1))
     else
       while IFS= read -r name; do
+        if grep -qx "$name" "$work/cases/library"; then needs_library=1; else needs_library=0; fi
+        if [ $needs_library -ne $installed ]; then
+          if [ $needs_library -eq 1 ]; then
+            printf 'skipped: %s (needs the installed library)\n' "$name"
+            skipped=$((skipped + 1))
+          fi
+          continue
+        fi
         if [ ! -s "$work/cases/$name/transcript" ]; then
           printf 'FAILED: %s: the example shows no output\n' "$name"
           failed=$((failed + 1))
@@ -136,11 +159,13 @@ case $mode in
       echo "FAILED: the project version is $want but quenfold reports $got"
       failed=$((failed + 1))
     fi
-    th=$(grep '^\.TH ' "$source_dir/man/quenfold.1")
-    case $th in
-      *"quenfold $want"*) passed=$((passed + 1)); echo "ok: the manual page is for quenfold $want" ;;
-      *) echo "FAILED: the manual page's .TH line does not name quenfold $want: $th"; failed=$((failed + 1)) ;;
-    esac
+    for page in quenfold.1 quenfold.3; do
+      th=$(grep '^\.TH ' "$source_dir/man/$page")
+      case $th in
+        *"quenfold $want"*) passed=$((passed + 1)); echo "ok: $page is for quenfold $want" ;;
+        *) echo "FAILED: the .TH line of $page does not name quenfold $want: $th"; failed=$((failed + 1)) ;;
+      esac
+    done
     ;;
   *)
     echo "unknown mode $mode" >&2
@@ -148,5 +173,9 @@ case $mode in
     ;;
 esac
 
-echo "$passed passed, $failed failed"
+if [ $skipped -gt 0 ]; then
+  echo "$passed passed, $failed failed, $skipped skipped"
+else
+  echo "$passed passed, $failed failed"
+fi
 [ $failed -eq 0 ] && [ $passed -gt 0 ]

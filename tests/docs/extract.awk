@@ -12,10 +12,14 @@
 #     console  the block is a terminal session: lines starting with "$ " are
 #              commands run by sh in the example's directory, the lines after
 #              each one are what it writes (standard output and error)
+#     c, cmake the block is a C source file or a CMake file, written to FILE
+#              (file= is required): a program built on the library, which
+#              the example's console blocks build against an installed copy
 # Blocks of one example share a directory and are taken in document order.
 #
 # Variables: format ("roff" or "md"), out (directory to fill).
-# Writes out/list (the example names in order) and reports on standard error
+# Writes out/list (the example names in order) and out/library (those of
+# them that build programs on the library), and reports on standard error
 # every block that breaks the convention; exits 1 if there was one.
 
 function fail(msg) {
@@ -26,7 +30,7 @@ function fail(msg) {
 # Takes the label words after the kind; returns 1 when they are sound.
 function parse_label(words, n,    i, kv) {
   kind = words[1]; name = ""; file = ""
-  if (kind != "qf" && kind != "text" && kind != "console") {
+  if (kind != "qf" && kind != "text" && kind != "console" && kind != "c" && kind != "cmake") {
     fail("unknown example kind '" kind "'")
     return 0
   }
@@ -43,7 +47,9 @@ function parse_label(words, n,    i, kv) {
     fail("bad file name '" file "'")
     return 0
   }
-  if (kind != "qf" && file != "") { fail("file= is only for qf blocks"); return 0 }
+  source = (kind == "qf" || kind == "c" || kind == "cmake")
+  if (!source && file != "") { fail("file= is only for qf, c and cmake blocks"); return 0 }
+  if (source && kind != "qf" && file == "") { fail("a " kind " block needs file="); return 0 }
   return 1
 }
 
@@ -55,9 +61,13 @@ function begin_block(    dir, sub_dir) {
     system("mkdir -p '" dir "'")
   }
   lines = 0
-  if (kind == "qf") {
+  if (kind != "qf" && source && !(name in library)) {
+    library[name] = 1
+    print name > (out "/library")
+  }
+  if (source) {
     if (file == "") file = "script.qf"
-    last_script[name] = file
+    if (kind == "qf") last_script[name] = file
     target = dir "/" file
     if (file ~ /\//) {
       sub_dir = target
@@ -123,7 +133,7 @@ format == "roff" {
     add_line(unroff($0))
     next
   }
-  if ($0 ~ /^\.\\" (qf|text|console) /) {
+  if ($0 ~ /^\.\\" (qf|text|console|c|cmake) /) {
     n = split(substr($0, 5), words, " ")
     pending = parse_label(words, n) ? 1 : 0
     label_line = FNR

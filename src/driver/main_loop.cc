@@ -1,3 +1,4 @@
+#include "base/byte_scan.h"
 #include "diag/diag.h"
 #include "driver/dispatch.h"
 #include "engine/engine.h"
@@ -33,7 +34,7 @@ void main_loop(Engine& engine) {
     if (skipping != 0) continue;
     if (start < line.size() && line[start] == '!') ++start;
     std::string_view text = line.substr(start);
-    if (text.find('$') == std::string_view::npos) {
+    if (find_any<'$'>(text.data(), text.data() + text.size()) == text.data() + text.size()) {
       // Nothing to expand; a plain line has nothing to decode either.
       if (plain) {
         engine.out.put_line(text);

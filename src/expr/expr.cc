@@ -89,6 +89,7 @@ class Evaluator {
   // the lexer skips it and reads on; the text ends with a NUL at end_.
   void next_token() {
     const char* p = pos_;
+    if (*p == ' ') ++p;  // the usual single blank between tokens
     while (byte_class(*p) == kSpace) ++p;
     pos_ = p;
     const char c = *p;
@@ -135,7 +136,12 @@ class Evaluator {
       // Up to 18 decimal digits cannot overflow: they are read here.
       const char* p = digits;
       unsigned long long magnitude = 0;
-      while (byte_class(*p) == kDigit && p - digits < 18) magnitude = magnitude * 10 + static_cast<unsigned long long>(*p++ - '0');
+      const char* limit = digits + 18;
+      unsigned d;
+      while (p != limit && (d = static_cast<unsigned>(static_cast<unsigned char>(*p)) - 48u) < 10) {
+        magnitude = magnitude * 10 + d;
+        ++p;
+      }
       if (byte_class(*p) == kDigit) {
         value = convert(&stop);
       } else {

@@ -40,7 +40,7 @@ void expand_positional(Engine& engine, std::string_view ref, Params params, Text
 void expand_value(Engine& engine, MacroId macro, std::string_view value, Params params, TextBuffer& out);
 
 // A name alone: the macro's value, expanded without parameters.
-inline void expand_name(Engine& engine, std::string_view name, TextBuffer& out) {
+__attribute__((always_inline)) inline void expand_name(Engine& engine, std::string_view name, TextBuffer& out) {
   MacroId macro = engine.macros.find(name);
   if (macro == kNoMacro) die(engine, "Macro %s not defined", std::string(name).c_str());
   std::string_view value = engine.macros.value(macro);

@@ -43,10 +43,13 @@ void main_loop(Engine& engine) {
       }
     } else {
       // The line is expanded into the output buffer and decoded there.
+      // Whatever it holds comes from the line and from macro values; when
+      // none of them holds a backslash or a marker there is nothing to decode.
       TextBuffer& out = engine.out.text();
       size_t from = out.size();
+      engine.escapes = !plain;
       expand_into(engine, text, Params(), out);
-      decode_from(out, from);
+      if (engine.escapes) decode_from(out, from);
       out.push_back('\n');
       engine.out.end_line();
     }

@@ -96,6 +96,7 @@ struct Engine {
 
   std::vector<std::string_view> params;  // arguments of the macro calls in progress
   int depth = 0;                         // expansions in progress
+  bool escapes = false;  // the line being expanded may hold something to decode
   uint64_t next_id = 1;
   uint64_t lines_read = 0;
   std::string line;  // where a line that must be rewritten is read into

@@ -44,6 +44,7 @@ __attribute__((always_inline)) inline void expand_name(Engine& engine, std::stri
   MacroId macro = engine.macros.find(name);
   if (macro == kNoMacro) die(engine, "Macro %s not defined", std::string(name).c_str());
   std::string_view value = engine.macros.value(macro);
+  if (engine.macros.has_escape(macro)) engine.escapes = true;
   if (!engine.macros.has_reference(macro)) {
     out.append(value);  // nothing to expand: quotes change nothing either
   } else {
@@ -62,6 +63,7 @@ void expand_call(Engine& engine, std::string_view ref, size_t colon, TextBuffer&
   MacroId macro = engine.macros.find(name);
   if (macro == kNoMacro) die(engine, "Macro %s not defined", std::string(name).c_str());
   std::string_view value = engine.macros.value(macro);
+  if (engine.macros.has_escape(macro)) engine.escapes = true;
   if (!engine.macros.has_reference(macro)) {
     out.append(value);
     return;

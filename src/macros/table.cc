@@ -67,6 +67,12 @@ char* heap_grow(const char* value, size_t capacity) {
 }
 void heap_free(const char* value) { std::free(const_cast<char*>(value) - sizeof(size_t)); }
 
+// Whether writing `text` may have something to decode.
+bool may_escape(std::string_view text) {
+  const char* end = text.data() + text.size();
+  return find_any<'\\', 0xFF>(text.data(), end) != end;
+}
+
 }  // namespace
 
 MacroTable::MacroTable() : buckets_(kFirstBuckets, Bucket{0, kNoMacro}) {
@@ -159,6 +165,7 @@ void MacroTable::store_value(Entry& e, MacroId id, std::string_view text) {
   }
   set_length(e, id, text.size());
   if (std::memchr(text.data(), '$', text.size()) != nullptr) e.flags |= kHasReference;
+  if (may_escape(text)) e.flags |= kHasEscape;
 }
 
 void MacroTable::release_value(Entry& e, MacroId id) {
@@ -285,6 +292,7 @@ void MacroTable::extend(MacroId id, std::string_view expanded_rest, std::string_
       std::memchr(text.data(), '$', text.size()) != nullptr) {
     references = true;
   }
+  if (may_escape(expanded_rest) || may_escape(text)) e.flags |= kHasEscape;
   if (references) {
     e.flags |= kHasReference;
   } else {

@@ -94,6 +94,9 @@ class MacroTable {
   bool user_defined(MacroId id) const { return id >= kPredefinedCount; }
   // Whether the value holds a '$', so that expanding it can change it.
   bool has_reference(MacroId id) const { return (at(id).flags & kHasReference) != 0; }
+  // Whether the value may hold a backslash or a marker byte, which writing
+  // decodes.
+  bool has_escape(MacroId id) const { return (at(id).flags & kHasEscape) != 0; }
 
   // The leading part of a value that expansion leaves as it is (it holds no
   // '$' outside quotes), and the quote that is open after it (0 for none):
@@ -158,7 +161,8 @@ class MacroTable {
     kSingleQuote = 16,  // quote open after the frozen part
     kDoubleQuote = 32,
     kFrozenKnown = 64,  // frozen and the quote flags are up to date
-    kValueFlags = kHasReference | kHeapValue | kSingleQuote | kDoubleQuote | kFrozenKnown,
+    kHasEscape = 128,
+    kValueFlags = kHasReference | kHeapValue | kSingleQuote | kDoubleQuote | kFrozenKnown | kHasEscape,
   };
   static constexpr uint32_t kLongLength = 0xFFFFFFFF;  // the length is in long_lengths_
 

@@ -46,6 +46,13 @@ const std::vector<Case> kCases = {
     {.name = "name_built_from_parts", .in = "@DEFINE ab 7\n@DEFINE p a\n$($(p)b)\n", .out = "7\n"},
     {.name = "blank_in_name_is_part_of_name", .in = "@DEFINE x 1\n$( x)\n", .out = "", .err = at(2, "Macro  x not defined"), .status = 1},
 
+    // Escapes in values are decoded when written, also from a line that holds none,
+    // and a value's backslash meets the line's n.
+    {.name = "escapes_in_values_reach_the_output",
+     .in = "@DEFINE nl one\\ntwo\n$(nl)\n@DEFINE d \\$5\n$(d) plain\n@DEFINE bs x\\ \n$(bs)n\n"
+           "@DEFINE m [$(0)]\n$(m:a\\,b)\n",
+     .out = "one\ntwo\n$5 plain\nx\n\n[a,b]\n"},
+
     // Quotes protect.
     {.name = "single_quotes_protect", .in = kDefs + "a'$x'b\n", .out = "a'$x'b\n"},
     {.name = "double_quotes_protect", .in = kDefs + "a\"$x\"b\n", .out = "a\"$x\"b\n"},

@@ -275,7 +275,7 @@ void expand_into(Engine& engine, std::string_view text, Params params, TextBuffe
   DepthGuard guard(engine);
   const char* p = text.data();
   const char* end = p + text.size();
-  if (quote != 0) {
+  if (quote != 0 && p != end) {
     // Begun inside a quote: copied as it is up to the closing one.
     const char* close = static_cast<const char*>(std::memchr(p, quote, text.size()));
     p = close ? close + 1 : end;

@@ -67,6 +67,10 @@ char* heap_grow(const char* value, size_t capacity) {
 }
 void heap_free(const char* value) { std::free(const_cast<char*>(value) - sizeof(size_t)); }
 
+inline bool holds(std::string_view text, char c) {
+  return !text.empty() && std::memchr(text.data(), c, text.size()) != nullptr;
+}
+
 // Whether writing `text` may have something to decode.
 bool may_escape(std::string_view text) {
   const char* end = text.data() + text.size();
@@ -164,7 +168,7 @@ void MacroTable::store_value(Entry& e, MacroId id, std::string_view text) {
     e.value = store(text.data(), text.size());
   }
   set_length(e, id, text.size());
-  if (std::memchr(text.data(), '$', text.size()) != nullptr) e.flags |= kHasReference;
+  if (holds(text, '$')) e.flags |= kHasReference;
   if (may_escape(text)) e.flags |= kHasEscape;
 }
 
@@ -282,14 +286,13 @@ void MacroTable::extend(MacroId id, std::string_view expanded_rest, std::string_
       if ((e.flags & kFixedValue) == 0) release(old_length);
     }
   }
-  std::memcpy(block + f.length, expanded_rest.data(), expanded_rest.size());
+  if (!expanded_rest.empty()) std::memcpy(block + f.length, expanded_rest.data(), expanded_rest.size());
   block[f.length + expanded_rest.size()] = ' ';
-  std::memcpy(block + f.length + expanded_rest.size() + 1, text.data(), text.size());
+  if (!text.empty()) std::memcpy(block + f.length + expanded_rest.size() + 1, text.data(), text.size());
   e.value = block;
   e.flags |= kHeapValue;
   set_length(e, id, length);
-  if (std::memchr(expanded_rest.data(), '$', expanded_rest.size()) != nullptr ||
-      std::memchr(text.data(), '$', text.size()) != nullptr) {
+  if (holds(expanded_rest, '$') || holds(text, '$')) {
     references = true;
   }
   if (may_escape(expanded_rest) || may_escape(text)) e.flags |= kHasEscape;

@@ -1,5 +1,6 @@
 #include "base/words.h"
 
+#include "base/byte_scan.h"
 #include "base/chars.h"
 
 namespace quenfold {
@@ -10,7 +11,7 @@ SplitWord split_word(std::string_view text) {
   const unsigned char* end = begin + text.size();
   const unsigned char* p = begin;
   while (p != end && is_space(*p)) ++p;
-  while (p != end && !is_space(*p)) ++p;
+  p = find_any<' ', '\t', '\n', '\v', '\f', '\r'>(p, end);
   if (p == end) {
     cut.word = text;
     return cut;

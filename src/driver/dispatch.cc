@@ -1,6 +1,7 @@
 #include "driver/dispatch.h"
 
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 
 #include "control/control.h"
@@ -72,12 +73,22 @@ constexpr DirectiveIndex kIndex;
 const Directive* lookup(std::string_view word) {
   std::string_view name = word.substr(1);
   if (name.empty() || name.size() > kLongestDirective) return nullptr;
-  uint64_t packed = 0;
-  for (size_t i = 0; i < name.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(name[i]);
-    if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
-    packed |= static_cast<uint64_t>(c) << (8 * i);
+  // The bytes of the word, with bit 5 of each cleared: that turns lower-case
+  // letters into upper-case ones and leaves every other byte a non-letter,
+  // so only the names in the table, in any case, can match.
+  const char* p = name.data();
+  size_t n = name.size();
+  uint64_t packed;
+  if (n >= 4) {
+    uint32_t low, high;
+    std::memcpy(&low, p, 4);
+    std::memcpy(&high, p + n - 4, 4);
+    packed = low | (static_cast<uint64_t>(high) << (8 * (n - 4)));
+  } else {
+    packed = 0;
+    for (size_t i = 0; i < n; ++i) packed |= static_cast<uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);
   }
+  packed &= ~0x2020202020202020ULL >> (8 * (8 - n));
   unsigned slot = kIndex.slot[(packed * kIndex.multiplier) >> DirectiveIndex::kShift];
   return slot != 0 && kIndex.words[slot - 1] == packed ? &kDirectives[slot - 1] : nullptr;
 }

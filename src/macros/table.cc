@@ -124,7 +124,26 @@ char* MacroTable::store(const char* bytes, size_t n) {
     out = chunk.bytes.get() + chunk.used;
     chunk.used += n;
   }
-  std::memcpy(out, bytes, n);
+  // Most names and values are short: two moves, no call.
+  if (n <= 16 && n >= 8) {
+    uint64_t a, b;
+    std::memcpy(&a, bytes, 8);
+    std::memcpy(&b, bytes + n - 8, 8);
+    std::memcpy(out, &a, 8);
+    std::memcpy(out + n - 8, &b, 8);
+  } else if (n < 8 && n >= 4) {
+    uint32_t a, b;
+    std::memcpy(&a, bytes, 4);
+    std::memcpy(&b, bytes + n - 4, 4);
+    std::memcpy(out, &a, 4);
+    std::memcpy(out + n - 4, &b, 4);
+  } else if (n < 4) {
+    out[0] = bytes[0];
+    out[n >> 1] = bytes[n >> 1];
+    out[n - 1] = bytes[n - 1];
+  } else {
+    std::memcpy(out, bytes, n);
+  }
   stored_ += n;
   return out;
 }
@@ -168,8 +187,12 @@ void MacroTable::store_value(Entry& e, MacroId id, std::string_view text) {
     e.value = store(text.data(), text.size());
   }
   set_length(e, id, text.size());
-  if (holds(text, '$')) e.flags |= kHasReference;
-  if (may_escape(text)) e.flags |= kHasEscape;
+  // One look for the usual value, which holds none of these bytes.
+  const char* end = text.data() + text.size();
+  if (find_any<'$', '\\', 0xFF>(text.data(), end) != end) {
+    if (holds(text, '$')) e.flags |= kHasReference;
+    if (may_escape(text)) e.flags |= kHasEscape;
+  }
 }
 
 void MacroTable::release_value(Entry& e, MacroId id) {

@@ -82,7 +82,8 @@ void expand_call(Engine& engine, std::string_view ref, size_t colon, TextBuffer&
 
 // Resolves a reference whose text is `ref` as it stands (already expanded,
 // or holding no '$'); `colon` is the position of its first ':', or npos.
-void resolve(Engine& engine, std::string_view ref, size_t colon, Params params, TextBuffer& out) {
+// `plain` tells that the text is known to hold no '$'.
+void resolve(Engine& engine, std::string_view ref, size_t colon, Params params, TextBuffer& out, bool plain) {
   if (ref.empty()) {
     expand_special(engine, ref, params, out);
     return;
@@ -91,7 +92,7 @@ void resolve(Engine& engine, std::string_view ref, size_t colon, Params params, 
   if (is_digit(static_cast<unsigned char>(first))) {
     expand_positional(engine, ref, params, out);
   } else if (first == '@' || first == '=' || first == '%' || first == '?') {
-    expand_special(engine, ref, params, out);
+    expand_special(engine, ref, params, out, plain);
   } else {
     expand_call(engine, ref, colon, out);
   }
@@ -101,7 +102,7 @@ void resolve(Engine& engine, std::string_view ref, size_t colon, Params params, 
 void resolve_nested(Engine& engine, std::string_view raw, Params params, TextBuffer& out) {
   TextBuffer expanded;
   expand_into(engine, raw, params, expanded);
-  resolve(engine, expanded.view(), find_byte(expanded.view(), ':'), params, out);
+  resolve(engine, expanded.view(), find_byte(expanded.view(), ':'), params, out, false);
 }
 
 // Bytes that end a plain stretch of a reference text.
@@ -259,7 +260,7 @@ void expand_value(Engine& engine, MacroId macro, std::string_view value, Params 
         break;
       case ValuePiece::kReference:
         resolve(engine, text, piece.colon == ValuePiece::kNoColon ? std::string_view::npos : piece.colon, params,
-                out);
+                out, true);
         break;
       case ValuePiece::kNested:
         resolve_nested(engine, text, params, out);
@@ -303,7 +304,7 @@ void expand_into(Engine& engine, std::string_view text, Params params, TextBuffe
       expand_name(engine, ref.text, out);
     } else {
       resolve(engine, ref.text, ref.colon ? static_cast<size_t>(ref.colon - ref.text.data()) : std::string_view::npos,
-              params, out);
+              params, out, true);
     }
     check_text_limit(engine, out);
   }

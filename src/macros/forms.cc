@@ -95,14 +95,14 @@ void append_decimal(TextBuffer& out, long long value) {
   out.append(p, static_cast<size_t>(end - p));
 }
 
-void expand_special(Engine& engine, std::string_view ref, Params params, TextBuffer& out) {
+void expand_special(Engine& engine, std::string_view ref, Params params, TextBuffer& out, bool plain) {
   if (ref.size() < 2 || ref[1] != ':') {
     die(engine, "Invalid special macro '%s'", std::string(ref).c_str());
   }
   // The body is expanded once more; text without a '$' is its own expansion.
   std::string_view raw = ref.substr(2);
   TextBuffer text;
-  if (raw.find('$') != std::string_view::npos || ref[0] == '%') {
+  if (ref[0] == '%' || (!plain && raw.find('$') != std::string_view::npos)) {
     text = expand_macros(engine, raw, params);
     raw = text.view();
   }

@@ -32,7 +32,8 @@ void append_decimal(TextBuffer& out, long long value);
 
 // Appends the text of a special form ($(%:...), $(=:...), $(?:...), $(@:...))
 // whose expanded reference text is `ref`.
-void expand_special(Engine& engine, std::string_view ref, Params params, TextBuffer& out);
+// `plain` tells that `ref` is known to hold no '$'.
+void expand_special(Engine& engine, std::string_view ref, Params params, TextBuffer& out, bool plain = false);
 
 // Directive codes of the macro-definition directives.
 enum DirectiveCode {

@@ -49,7 +49,7 @@ void BM_ExpandReferences(benchmark::State& state) {
   Engine engine;
   for (int i = 0; i < 8; ++i) define_macro(engine, "m" + std::to_string(i), "value" + std::to_string(i), true);
   const std::string line = "line 1 $(m1) and $(m2) then $(m4) end $(m7)";
-  std::string out;
+  TextBuffer out;
   for (auto _ : state) {
     out.clear();
     expand_into(engine, line, Params(), out);
@@ -62,7 +62,7 @@ void BM_ExpandCall(benchmark::State& state) {
   Engine engine;
   define_macro(engine, "pair", "<$(0)+$(1)>", true);
   const std::string line = "call 1 $(pair:a1,b2) done";
-  std::string out;
+  TextBuffer out;
   for (auto _ : state) {
     out.clear();
     expand_into(engine, line, Params(), out);

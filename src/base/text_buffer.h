@@ -14,6 +14,30 @@
 
 namespace quenfold {
 
+// Copies `n` bytes that do not overlap. Short copies, the usual case in
+// expansion, are a few overlapping moves instead of a call.
+inline void copy_bytes(char* to, const char* from, size_t n) {
+  if (n > 16) {
+    std::memcpy(to, from, n);
+  } else if (n >= 8) {
+    uint64_t a, b;
+    std::memcpy(&a, from, 8);
+    std::memcpy(&b, from + n - 8, 8);
+    std::memcpy(to, &a, 8);
+    std::memcpy(to + n - 8, &b, 8);
+  } else if (n >= 4) {
+    uint32_t a, b;
+    std::memcpy(&a, from, 4);
+    std::memcpy(&b, from + n - 4, 4);
+    std::memcpy(to, &a, 4);
+    std::memcpy(to + n - 4, &b, 4);
+  } else if (n != 0) {
+    to[0] = from[0];
+    to[n >> 1] = from[n >> 1];
+    to[n - 1] = from[n - 1];
+  }
+}
+
 class TextBuffer {
  public:
   TextBuffer() = default;
@@ -32,36 +56,13 @@ class TextBuffer {
   TextBuffer& operator=(const TextBuffer&) = delete;
 
   void append(const char* p, size_t n) {
-    if (cap_ - size_ < n + kSlack || data_ == nullptr) grow(n + kSlack);
-    char* to = data_ + size_;
-    // Short pieces, the usual case, are copied with a few loads and stores;
-    // the slack at the end makes the over-wide stores safe.
-    if (n <= 16) {
-      if (n >= 8) {
-        uint64_t a, b;
-        std::memcpy(&a, p, 8);
-        std::memcpy(&b, p + n - 8, 8);
-        std::memcpy(to, &a, 8);
-        std::memcpy(to + n - 8, &b, 8);
-      } else if (n >= 4) {
-        uint32_t a, b;
-        std::memcpy(&a, p, 4);
-        std::memcpy(&b, p + n - 4, 4);
-        std::memcpy(to, &a, 4);
-        std::memcpy(to + n - 4, &b, 4);
-      } else if (n != 0) {
-        to[0] = p[0];
-        to[n >> 1] = p[n >> 1];
-        to[n - 1] = p[n - 1];
-      }
-    } else {
-      std::memcpy(to, p, n);
-    }
+    if (cap_ - size_ < n || data_ == nullptr) grow(n);
+    copy_bytes(data_ + size_, p, n);
     size_ += n;
   }
   void append(std::string_view s) { append(s.data(), s.size()); }
   void push_back(char c) {
-    if (cap_ - size_ < 1 + kSlack) grow(1 + kSlack);
+    if (cap_ == size_) grow(1);
     data_[size_++] = c;
   }
   void clear() { size_ = 0; }
@@ -83,8 +84,6 @@ class TextBuffer {
   }
 
  private:
-  static constexpr size_t kSlack = 16;
-
   void grow(size_t room) {
     size_t cap = cap_ < 256 ? 256 : cap_;
     while (cap - size_ < room) {

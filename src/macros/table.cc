@@ -6,6 +6,7 @@
 #include <new>
 
 #include "base/byte_scan.h"
+#include "base/text_buffer.h"
 
 namespace quenfold {
 
@@ -124,26 +125,7 @@ char* MacroTable::store(const char* bytes, size_t n) {
     out = chunk.bytes.get() + chunk.used;
     chunk.used += n;
   }
-  // Most names and values are short: two moves, no call.
-  if (n <= 16 && n >= 8) {
-    uint64_t a, b;
-    std::memcpy(&a, bytes, 8);
-    std::memcpy(&b, bytes + n - 8, 8);
-    std::memcpy(out, &a, 8);
-    std::memcpy(out + n - 8, &b, 8);
-  } else if (n < 8 && n >= 4) {
-    uint32_t a, b;
-    std::memcpy(&a, bytes, 4);
-    std::memcpy(&b, bytes + n - 4, 4);
-    std::memcpy(out, &a, 4);
-    std::memcpy(out + n - 4, &b, 4);
-  } else if (n < 4) {
-    out[0] = bytes[0];
-    out[n >> 1] = bytes[n >> 1];
-    out[n - 1] = bytes[n - 1];
-  } else {
-    std::memcpy(out, bytes, n);
-  }
+  copy_bytes(out, bytes, n);
   stored_ += n;
   return out;
 }

@@ -66,6 +66,10 @@ class TextBuffer {
     data_[size_++] = c;
   }
   void clear() { size_ = 0; }
+  // Makes room for `n` bytes in all.
+  void reserve(size_t n) {
+    if (n > cap_) grow(n - size_);
+  }
   // Cuts the text to `n` bytes (n <= size()).
   void truncate(size_t n) { size_ = n; }
 
@@ -86,6 +90,7 @@ class TextBuffer {
  private:
   void grow(size_t room) {
     size_t cap = cap_ < 256 ? 256 : cap_;
+    if (cap_ == 0 && room > cap) cap = room;  // a first size asked for is taken as it is
     while (cap - size_ < room) {
       if (cap > SIZE_MAX / 2) throw std::bad_alloc();
       cap *= 2;

@@ -15,13 +15,15 @@ namespace quenfold {
 class Writer {
  public:
   // Writes to `fd`, or appends to `*sink` when it is not null.
-  explicit Writer(int fd, std::string* sink = nullptr) : fd_(fd), sink_(sink) {}
+  explicit Writer(int fd, std::string* sink = nullptr) : fd_(fd), sink_(sink) { buffer_.reserve(kRoom); }
   // Hands what is written to `write` as stream 1: 0 when taken, -1 on failure.
   using WriteFn = int (*)(void* context, int stream, const char* data, size_t size);
-  Writer(WriteFn write, void* context) : write_(write), context_(context) {}
+  Writer(WriteFn write, void* context) : write_(write), context_(context) { buffer_.reserve(kRoom); }
   // The first of `sink`, `write` and `fd` that is set.
   Writer(int fd, std::string* sink, WriteFn write, void* context)
-      : fd_(fd), sink_(sink), write_(sink ? nullptr : write), context_(context) {}
+      : fd_(fd), sink_(sink), write_(sink ? nullptr : write), context_(context) {
+    buffer_.reserve(kRoom);
+  }
   ~Writer() = default;
   Writer(const Writer&) = delete;
   Writer& operator=(const Writer&) = delete;
@@ -62,6 +64,8 @@ class Writer {
 
  private:
   static constexpr size_t kGather = 64 * 1024;
+  // A block and the line that crosses its end, unless that line is long.
+  static constexpr size_t kRoom = kGather + 4096;
 
   void drain();
   void emit(const char* p, size_t n);

@@ -113,6 +113,9 @@ function examples(dir) {
     let name;
     let files;
     if (fs.statSync(full).isDirectory()) {
+      // A directory is a script input when it has a session beside it
+      // (embed/, a C program, has none).
+      if (!fs.existsSync(path.join(dir, entry + '.expected'))) continue;
       name = entry;
       files = fs.readdirSync(full).sort().map((f) => [entry + '/' + f, fs.readFileSync(path.join(full, f), 'utf8')]);
     } else if (entry.endsWith('.qf')) {

@@ -72,6 +72,12 @@ class TextBuffer {
   }
   // Cuts the text to `n` bytes (n <= size()).
   void truncate(size_t n) { size_ = n; }
+  // Removes the first `n` bytes (n <= size()); the rest moves to the front.
+  void drop_front(size_t n) {
+    if (data_ == nullptr || n == 0) return;
+    if (n < size_) std::memmove(data_, data_ + n, size_ - n);
+    size_ -= n;
+  }
 
   const char* data() const { return data_ != nullptr ? data_ : ""; }
   char* mutable_data() { return data_; }

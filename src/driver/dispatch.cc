@@ -88,7 +88,7 @@ const Directive* lookup(std::string_view word) {
     packed = 0;
     for (size_t i = 0; i < n; ++i) packed |= static_cast<uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);
   }
-  packed &= ~0x2020202020202020ULL >> (8 * (8 - n));
+  packed &= ~0x2020202020202020ULL;
   unsigned slot = kIndex.slot[(packed * kIndex.multiplier) >> DirectiveIndex::kShift];
   return slot != 0 && kIndex.words[slot - 1] == packed ? &kDirectives[slot - 1] : nullptr;
 }

@@ -39,17 +39,13 @@ void Writer::drain() {
   size_t out = done_ < kGather ? done_ : done_ - done_ % kGather;
   emit(buffer_.data(), out);
   done_ -= out;
-  size_t rest = buffer_.size() - out;
-  if (rest != 0) std::memmove(buffer_.mutable_data(), buffer_.data() + out, rest);
-  buffer_.truncate(rest);
+  buffer_.drop_front(out);
 }
 
 bool Writer::flush() {
   if (done_ != 0) {
     emit(buffer_.data(), done_);
-    size_t rest = buffer_.size() - done_;
-    if (rest != 0) std::memmove(buffer_.mutable_data(), buffer_.data() + done_, rest);
-    buffer_.truncate(rest);
+    buffer_.drop_front(done_);
     done_ = 0;
   }
   return !error_;

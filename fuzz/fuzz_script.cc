@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine.h"
+#include "driver/driver.h"
 #include "macros/table.h"
 
 namespace {

@@ -135,7 +135,10 @@ struct Reference {
 // `p` moves past it.
 inline Reference read_reference(const char*& p, const char* end) {
   Reference ref;
-  if (p == end) return ref;  // a '$' at the end: an empty reference
+  if (p == end) {
+    ref.text = std::string_view(p, 0);  // a '$' at the end: an empty reference
+    return ref;
+  }
   if (*p != '(') {
     ref.text = std::string_view(p, 1);
     ref.nested = *p == '$';

@@ -121,7 +121,21 @@ TEST(Expand, Errors) {
   for (const auto& [text, line] : cases) {
     SCOPED_TRACE(text);
     EXPECT_EQ(expand({}, text), "ERROR " + line);
+    // The same text as a macro's value, read ahead into pieces when it is
+    // called (with arguments or without) and again from those pieces.
+    EXPECT_EQ(expand({{"v", text}}, "$(v)"), "ERROR " + line);
+    EXPECT_EQ(expand({{"v", text}}, "$(v:arg) $(v:arg)"), "ERROR " + line);
   }
+}
+
+// A value is read ahead into its pieces once; each use must give what
+// reading it as it goes would give.
+TEST(Expand, ValuesReadAheadGiveWhatTheyGiveReadAsTheyGo) {
+  const Defs defs = {{"x", "1"}, {"p", "<$(0)|$1|$(2:dflt)|$(x)|$x|'$(x)'|\"$0\"|$(=:$(0)+1)|$($(1))>"}};
+  const std::string twice = "$(p:4,x) $(p:5,x,z)";
+  EXPECT_EQ(expand(defs, twice), "<4|x|dflt|1|1|'$(x)'|\"$0\"|5|1> <5|x|z|1|1|'$(x)'|\"$0\"|6|1>");
+  // A quote left open in a value protects the rest of that value only.
+  EXPECT_EQ(expand({{"q", "it's $(x)"}, {"x", "1"}}, "$(q) $(x)"), "it's $(x) 1");
 }
 
 TEST(Expand, RecursionEndsWithAMessage) {

@@ -136,7 +136,7 @@ struct Reference {
 inline Reference read_reference(const char*& p, const char* end) {
   Reference ref;
   if (p == end) {
-    ref.text = std::string_view(p, 0);  // a '$' at the end: an empty reference
+    ref.text = std::string_view(p, static_cast<size_t>(end - p));  // a '$' at the end: empty
     return ref;
   }
   if (*p != '(') {

@@ -8,14 +8,20 @@ a linear cost, 2.0 for a quadratic one. An exponent is judged only when the 8N
 run takes over 50 ms; the check fails when one judged exponent is above 1.2.
 
     bench/scaling.py [--quenfold PATH] [--factor F] [--runs R] [--only NAME,...]
+                     [--instructions]
 
 F scales every N (default 1). Without --quenfold, a release build is made in
 build-bench/ (or $BENCH_BUILD). Inputs go to $BENCH_WORK or /tmp/quenfold-scaling.
+On a busy machine times vary by a fifth from run to run, and the exponent of a
+pair of short runs with them; --instructions counts the instructions each run
+executes instead (valgrind's callgrind, output to /dev/null), which do not vary,
+and judges every exponent.
 """
 import argparse
 import math
 import os
 import random
+import re
 import statistics
 import subprocess
 import sys
@@ -144,6 +150,22 @@ def build():
     return os.path.join(build_dir, "quenfold")
 
 
+def count_instructions(quenfold, path, mode):
+    """Instructions one run executes, as callgrind counts them."""
+    command = ["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null", quenfold]
+    if mode == "pipe":
+        with open(path, "rb") as script:
+            done = subprocess.run(command, stdin=script, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                                  cwd=os.path.dirname(path))
+    else:
+        done = subprocess.run(command + ["./" + os.path.basename(path)], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.PIPE, cwd=os.path.dirname(path))
+    found = re.search(rb"Collected : (\d+)", done.stderr)
+    if not found:
+        sys.exit(f"callgrind failed on {path}:\n{done.stderr.decode(errors='replace')}")
+    return int(found.group(1))
+
+
 def time_run(command, runs):
     """Median wall time of `command` (a shell line), or None past the limit."""
     times = []
@@ -169,6 +191,7 @@ def main():
     parser.add_argument("--factor", type=float, default=1.0)
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--only")
+    parser.add_argument("--instructions", action="store_true")
     args = parser.parse_args()
     quenfold = os.path.abspath(args.quenfold) if args.quenfold else build()
     work = os.environ.get("BENCH_WORK", "/tmp/quenfold-scaling")
@@ -177,7 +200,8 @@ def main():
         f.write("included line\n")
     only = set(args.only.split(",")) if args.only else None
 
-    print(f"{'dimension':24} {'N':>9} {'t(N)':>8} {'t(2N)':>8} {'t(4N)':>8} {'t(8N)':>8} {'exp':>6}")
+    unit = "i" if args.instructions else "t"
+    print(f"{'dimension':24} {'N':>9} {unit + '(N)':>8} {unit + '(2N)':>8} {unit + '(4N)':>8} {unit + '(8N)':>8} {'exp':>6}")
     worst = []
     for name, make, base, mode in DIMENSIONS:
         if only and name not in only:
@@ -188,6 +212,9 @@ def main():
             path = os.path.join(work, f"{name}.qf")
             with open(path, "w") as f:
                 f.write(make(n * k))
+            if args.instructions:
+                times.append(count_instructions(quenfold, path, mode) / 1e9)
+                continue
             if mode == "pipe":
                 command = f"cat {path} | {quenfold} | cat >/dev/null"
             else:
@@ -199,7 +226,7 @@ def main():
         if times[2] is not None and times[3] is not None:
             exponent = math.log2(times[3] / times[2])
             mark = ""
-            if times[3] > 0.05:
+            if args.instructions or times[3] > 0.05:
                 worst.append((exponent, name))
                 if exponent > 1.2:
                     mark = "  above 1.2"

@@ -21,10 +21,10 @@ bool definition_test(Engine& engine, std::string_view expanded) {
   return expand_macros(engine, value).view() == cut.rest;
 }
 
-// The argument expanded, then tested; a text without a '$' is its own expansion.
+// The argument expanded, then tested.
 bool expand_and_test(Engine& engine, std::string_view raw) {
-  if (raw.find('$') == std::string_view::npos) return definition_test(engine, raw);
-  return definition_test(engine, expand_macros(engine, raw).view());
+  TextBuffer buffer;
+  return definition_test(engine, expand_view(engine, raw, buffer));
 }
 
 }  // namespace

@@ -120,17 +120,9 @@ void dispatch_directive(Engine& engine, std::string_view line, size_t at, int sk
     return;
   }
 
-  // A text without a '$' is its own expansion.
   TextBuffer buffer;
   std::string_view expanded;
-  if (code >= kExtend && code <= kReturn && cut.has_rest) {
-    if (cut.rest.find('$') == std::string_view::npos) {
-      expanded = cut.rest;
-    } else {
-      buffer = expand_macros(engine, cut.rest);
-      expanded = buffer.view();
-    }
-  }
+  if (code >= kExtend && code <= kReturn && cut.has_rest) expanded = expand_view(engine, cut.rest, buffer);
 
   switch (code) {
     case kGetenv:

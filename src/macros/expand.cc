@@ -10,18 +10,17 @@ namespace quenfold {
 
 namespace {
 
-// Position of `c` in `s`, or npos; short texts are searched in place.
-inline size_t find_byte(std::string_view s, char c) {
-  if (s.size() > 32) return s.find(c);
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == c) return i;
-  }
-  return std::string_view::npos;
+// Position of the first byte C in `s`, or npos.
+template <unsigned char C>
+inline size_t find_byte(std::string_view s) {
+  const char* end = s.data() + s.size();
+  const char* at = find_any<C>(s.data(), end);
+  return at == end ? std::string_view::npos : static_cast<size_t>(at - s.data());
 }
 
 // $(N) and $(N:default): the parameter at index N, else the default.
 void expand_positional(Engine& engine, std::string_view ref, Params params, TextBuffer& out) {
-  size_t colon = find_byte(ref, ':');
+  size_t colon = find_byte<':'>(ref);
   uint32_t index;
   if (ref.size() == 1 || colon == 1) {
     index = static_cast<uint32_t>(ref[0] - '0');
@@ -39,39 +38,28 @@ void expand_positional(Engine& engine, std::string_view ref, Params params, Text
 
 void expand_value(Engine& engine, MacroId macro, std::string_view value, Params params, TextBuffer& out);
 
-// A name alone: the macro's value, expanded without parameters.
-__attribute__((always_inline)) inline void expand_name(Engine& engine, std::string_view name, TextBuffer& out) {
-  MacroId macro = engine.macros.find(name);
-  if (macro == kNoMacro) die(engine, "Macro %s not defined", std::string(name).c_str());
-  std::string_view value = engine.macros.value(macro);
-  if (engine.macros.has_escape(macro)) engine.escapes = true;
-  if (!engine.macros.has_reference(macro)) {
-    out.append(value);  // nothing to expand: quotes change nothing either
-  } else {
-    expand_value(engine, macro, value, Params(), out);  // the caller's parameters are not passed on
-  }
-}
-
-// name or name:arg,arg,...: the macro's value expanded with the arguments.
-// `colon` is the position of the first ':' in `ref`, or npos.
-void expand_call(Engine& engine, std::string_view ref, size_t colon, TextBuffer& out) {
-  if (colon == std::string_view::npos) {
-    expand_name(engine, ref, out);
-    return;
-  }
+// name or name:arg,arg,...: the macro's value expanded with the arguments;
+// a name alone has no parameters (the caller's are not passed on). `colon`
+// is the position of the first ':' in `ref`, or npos.
+__attribute__((always_inline)) inline void expand_call(Engine& engine, std::string_view ref, size_t colon,
+                                                       TextBuffer& out) {
   std::string_view name = ref.substr(0, colon);
   MacroId macro = engine.macros.find(name);
   if (macro == kNoMacro) die(engine, "Macro %s not defined", std::string(name).c_str());
   std::string_view value = engine.macros.value(macro);
   if (engine.macros.has_escape(macro)) engine.escapes = true;
   if (!engine.macros.has_reference(macro)) {
-    out.append(value);
+    out.append(value);  // nothing to expand: quotes change nothing either
+    return;
+  }
+  if (colon == std::string_view::npos) {
+    expand_value(engine, macro, value, Params(), out);
     return;
   }
   size_t mark = engine.params.size();
   std::string_view rest = ref.substr(colon + 1);
   for (;;) {
-    size_t comma = find_byte(rest, ',');
+    size_t comma = find_byte<','>(rest);
     engine.params.push_back(skip_space(rest.substr(0, comma)));
     if (comma == std::string_view::npos) break;
     rest.remove_prefix(comma + 1);
@@ -102,7 +90,7 @@ void resolve(Engine& engine, std::string_view ref, size_t colon, Params params, 
 void resolve_nested(Engine& engine, std::string_view raw, Params params, TextBuffer& out) {
   TextBuffer expanded;
   expand_into(engine, raw, params, expanded);
-  resolve(engine, expanded.view(), find_byte(expanded.view(), ':'), params, out, false);
+  resolve(engine, expanded.view(), find_byte<':'>(expanded.view()), params, out, false);
 }
 
 // Bytes that end a plain stretch of a reference text.
@@ -259,7 +247,7 @@ void expand_value(Engine& engine, MacroId macro, std::string_view value, Params 
         if (piece.index < params.count) out.append(engine.params[params.begin + piece.index]);
         break;
       case ValuePiece::kName:
-        expand_name(engine, text, out);
+        expand_call(engine, text, std::string_view::npos, out);
         break;
       case ValuePiece::kReference:
         resolve(engine, text, piece.colon == ValuePiece::kNoColon ? std::string_view::npos : piece.colon, params,
@@ -304,7 +292,7 @@ void expand_into(Engine& engine, std::string_view text, Params params, TextBuffe
     if (ref.nested) {
       resolve_nested(engine, ref.text, params, out);
     } else if (is_name_alone(ref)) {
-      expand_name(engine, ref.text, out);
+      expand_call(engine, ref.text, std::string_view::npos, out);
     } else {
       resolve(engine, ref.text, ref.colon ? static_cast<size_t>(ref.colon - ref.text.data()) : std::string_view::npos,
               params, out, true);
@@ -317,6 +305,12 @@ TextBuffer expand_macros(Engine& engine, std::string_view text, Params params) {
   TextBuffer out;
   expand_into(engine, text, params, out);
   return out;
+}
+
+std::string_view expand_view(Engine& engine, std::string_view text, TextBuffer& buffer) {
+  if (find_byte<'$'>(text) == std::string_view::npos) return text;
+  expand_into(engine, text, Params(), buffer);
+  return buffer.view();
 }
 
 }  // namespace quenfold

@@ -23,6 +23,9 @@ long undefine_macro(Engine& engine, std::string_view name);
 
 // Returns `text` with every macro reference replaced.
 TextBuffer expand_macros(Engine& engine, std::string_view text, Params params = Params());
+// The expansion of `text` (with no parameters): `text` itself when it holds no
+// '$', which is then its own expansion, else the expansion made in `buffer`.
+std::string_view expand_view(Engine& engine, std::string_view text, TextBuffer& buffer);
 // Appends the expansion of `text` to `out`; `quote` is the quote character
 // that is open where the text begins, if any.
 void expand_into(Engine& engine, std::string_view text, Params params, TextBuffer& out, char quote = 0);

@@ -1,6 +1,7 @@
 #include "macros/table.h"
 
 #include <bit>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -473,18 +474,10 @@ void MacroTable::compact_entries() {
 }
 
 void MacroTable::refresh_line() {
-  char digits[24];
-  char* end = digits + sizeof digits;
-  char* p = end;
-  uint64_t v = line_;
-  do {
-    *--p = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v != 0);
-  size_t n = static_cast<size_t>(end - p);
-  std::memcpy(line_text_, p, n);
-  line_text_[n] = '\0';
-  at(kRowLine).value_len = static_cast<uint32_t>(n);
+  // 20 digits at the most, and the terminator: the text always has room.
+  char* end = std::to_chars(line_text_, line_text_ + sizeof line_text_ - 1, line_).ptr;
+  *end = '\0';
+  at(kRowLine).value_len = static_cast<uint32_t>(end - line_text_);
   line_shown_ = line_;
 }
 

@@ -51,4 +51,24 @@ inline const char* find_any(const char* p, const char* end) {
                                                           reinterpret_cast<const unsigned char*>(end)));
 }
 
+// find_any for a range [p, end) inside a larger one that begins at `begin`:
+// where fewer than sixteen bytes are left, the block that ends at `end` is
+// read instead of one byte at a time, when the larger range holds it.
+template <unsigned char... Bytes>
+inline const char* find_any_within(const char* begin, const char* p, const char* end) {
+#ifdef __SSE2__
+  if (end - p < 16 && end - begin >= 16) {
+    const char* last = end - 16;
+    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(last));
+    __m128i hits = _mm_setzero_si128();
+    ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(Bytes))))), ...);
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits)) >> (p - last);
+    return mask != 0 ? p + __builtin_ctz(mask) : end;
+  }
+#else
+  (void)begin;
+#endif
+  return find_any<Bytes...>(p, end);
+}
+
 }  // namespace quenfold

@@ -30,6 +30,24 @@ TEST(FindAny, FindsTheFirstWantedByteAtEveryPosition) {
   }
 }
 
+// find_any_within may read the block that ends the range when fewer than
+// sixteen bytes are left: same answers, from every start, in ranges inside
+// texts of every length.
+TEST(FindAny, WithinALargerRange) {
+  for (size_t length = 0; length <= 40; ++length) {
+    for (size_t hit = 0; hit <= length; ++hit) {
+      std::string text(length, 'a');
+      if (hit < length) text[hit] = '$';
+      const char* b = text.data();
+      const char* e = b + length;
+      for (size_t from = 0; from <= length; ++from) {
+        const char* want = hit >= from && hit < length ? b + hit : e;
+        ASSERT_EQ((find_any_within<'$', '#'>(b, b + from, e)), want) << length << " " << hit << " " << from;
+      }
+    }
+  }
+}
+
 TEST(FindAny, HighBytesAndZero) {
   std::string text = std::string(20, 'x') + '\xFF' + std::string(5, 'y');
   text[3] = '\0';

@@ -65,6 +65,13 @@ class TextBuffer {
     if (cap_ == size_) grow(1);
     data_[size_++] = c;
   }
+  // Writing in place: room(n) makes room for `n` more bytes and returns
+  // where they go; commit(n) then takes the `n` bytes written there.
+  char* room(size_t n) {
+    if (cap_ - size_ < n || data_ == nullptr) grow(n);
+    return data_ + size_;
+  }
+  void commit(size_t n) { size_ += n; }
   void clear() { size_ = 0; }
   // Makes room for `n` bytes in all.
   void reserve(size_t n) {

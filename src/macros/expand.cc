@@ -1,6 +1,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "base/byte_scan.h"
 #include "diag/diag.h"
 #include "input/line_reader.h"
@@ -101,6 +105,65 @@ struct RefBytes {
   }
 };
 constexpr RefBytes kRefBytes;
+
+// Bytes that may begin the name of a name-alone reference: not a digit (a
+// parameter), not a special form's mark, and none of the bytes that end
+// or nest a reference.
+struct NameFirst {
+  bool wanted[256] = {};
+  constexpr NameFirst() {
+    for (int c = 0; c < 256; ++c) wanted[c] = true;
+    for (int c = '0'; c <= '9'; ++c) wanted[c] = false;
+    for (unsigned char c : {'@', '=', '%', '?', '(', ')', '$', ':'}) wanted[c] = false;
+  }
+};
+constexpr NameFirst kNameFirst;
+
+// A reference "$(name)" whose name is short and plain: the name's bytes as
+// a word, its length, and where the text after the ')' begins.
+struct UsualReference {
+  uint64_t word;
+  size_t length;
+  const char* after;
+};
+
+// Reads the reference at `q` (a '$') when it is a usual one: "$(", a name
+// of up to MacroTable::kShortName bytes that begins with a byte of
+// kNameFirst and holds none of kRefBytes, and ")". False for any other,
+// which the general path reads.
+inline bool read_usual_reference(const char* q, const char* end, UsualReference* ref) {
+  if (end - q < 4 || q[1] != '(' || !kNameFirst.wanted[static_cast<unsigned char>(q[2])]) return false;
+  const char* name = q + 2;
+  size_t n;
+#ifdef __SSE2__
+  if (end - name >= 16) {
+    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(name));
+    __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('(')),
+                                             _mm_cmpeq_epi8(block, _mm_set1_epi8(')'))),
+                                _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('$')),
+                                             _mm_cmpeq_epi8(block, _mm_set1_epi8(':'))));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+    if (mask == 0) return false;
+    n = static_cast<size_t>(__builtin_ctz(mask));
+    if (n > MacroTable::kShortName || name[n] != ')') return false;
+    // The first eight bytes, cut to the name's length (at least one byte).
+    uint64_t first = static_cast<uint64_t>(_mm_cvtsi128_si64(block));
+    ref->word = (first << (64 - 8 * n)) >> (64 - 8 * n);
+    ref->length = n;
+    ref->after = name + n + 1;
+    return true;
+  }
+#endif
+  const char* stop = end - name > static_cast<ptrdiff_t>(MacroTable::kShortName) ? name + MacroTable::kShortName + 1 : end;
+  const char* close = name + 1;
+  while (close != stop && !kRefBytes.special[static_cast<unsigned char>(*close)]) ++close;
+  if (close == stop || *close != ')') return false;
+  n = static_cast<size_t>(close - name);
+  ref->word = MacroTable::short_word(name, n);
+  ref->length = n;
+  ref->after = close + 1;
+  return true;
+}
 
 struct DepthGuard {
   Engine& engine;
@@ -261,6 +324,34 @@ void expand_value(Engine& engine, MacroId macro, std::string_view value, Params 
   }
 }
 
+// Expands the quoted text or reference that begins at `q` (a quote or a
+// '$') and returns where the text after it begins. Kept out of the loop
+// that steps over plain text and usual references, which stays small.
+__attribute__((noinline)) const char* expand_at(Engine& engine, const char* q, const char* end, Params params,
+                                                TextBuffer& out) {
+  char c = *q;
+  const char* p = q + 1;
+  if (c != '$') {
+    // Quoted text is copied, quotes included, up to the matching quote.
+    const char* close = static_cast<const char*>(std::memchr(p, c, static_cast<size_t>(end - p)));
+    const char* stop = close ? close + 1 : end;
+    out.append(q, static_cast<size_t>(stop - q));
+    return stop;
+  }
+  Reference ref = read_reference(p, end);
+  if (!ref.closed) die(engine, "Missing close paren for macro '%s'", std::string(ref.text).c_str());
+  if (ref.nested) {
+    resolve_nested(engine, ref.text, params, out);
+  } else if (is_name_alone(ref)) {
+    expand_call(engine, ref.text, std::string_view::npos, out);
+  } else {
+    resolve(engine, ref.text, ref.colon ? static_cast<size_t>(ref.colon - ref.text.data()) : std::string_view::npos,
+            params, out, true);
+  }
+  check_text_limit(engine, out);
+  return p;
+}
+
 }  // namespace
 
 void expand_into(Engine& engine, std::string_view text, Params params, TextBuffer& out, char quote) {
@@ -273,31 +364,31 @@ void expand_into(Engine& engine, std::string_view text, Params params, TextBuffe
     p = close ? close + 1 : end;
     out.append(text.data(), static_cast<size_t>(p - text.data()));
   }
+  MacroTable& macros = engine.macros;
   while (p != end) {
-    const char* q = find_any<'$', '\'', '"'>(p, end);
-    if (q != p) out.append(p, static_cast<size_t>(q - p));
-    if (q == end) break;
-    char c = *q;
-    p = q + 1;
-    if (c != '$') {
-      // Quoted text is copied, quotes included, up to the matching quote.
-      const char* close = static_cast<const char*>(std::memchr(p, c, static_cast<size_t>(end - p)));
-      const char* stop = close ? close + 1 : end;
-      out.append(q, static_cast<size_t>(stop - q));
-      p = stop;
+    const char* q = find_any_within<'$', '\'', '"'>(text.data(), p, end);
+    if (q == end) {
+      out.append(p, static_cast<size_t>(q - p));
+      break;
+    }
+    // The usual reference, $(name) with a short name whose value holds no
+    // '$': the text before it and the value go out in one step.
+    UsualReference ref;
+    std::string_view value;
+    bool escape;
+    if (*q == '$' && read_usual_reference(q, end, &ref) && macros.plain_value(ref.word, ref.length, &value, &escape)) {
+      if (escape) engine.escapes = true;
+      size_t run = static_cast<size_t>(q - p);
+      char* at = out.room(run + value.size());
+      copy_bytes(at, p, run);
+      copy_bytes(at + run, value.data(), value.size());
+      out.commit(run + value.size());
+      check_text_limit(engine, out);
+      p = ref.after;
       continue;
     }
-    Reference ref = read_reference(p, end);
-    if (!ref.closed) die(engine, "Missing close paren for macro '%s'", std::string(ref.text).c_str());
-    if (ref.nested) {
-      resolve_nested(engine, ref.text, params, out);
-    } else if (is_name_alone(ref)) {
-      expand_call(engine, ref.text, std::string_view::npos, out);
-    } else {
-      resolve(engine, ref.text, ref.colon ? static_cast<size_t>(ref.colon - ref.text.data()) : std::string_view::npos,
-              params, out, true);
-    }
-    check_text_limit(engine, out);
+    if (q != p) out.append(p, static_cast<size_t>(q - p));
+    p = expand_at(engine, q, end, params, out);
   }
 }
 

@@ -67,6 +67,39 @@ TEST(Expand, References) {
   }
 }
 
+// A reference to a short name is read by its own path, which looks ahead a
+// block at a time where the text allows: the same reference at every place
+// in lines of every length gives the same text as the general path.
+TEST(Expand, ShortNamesAtEveryPlace) {
+  const Defs defs = {{"a", "1"},         {"ab", "2"},   {"abcdefgh", "8"}, {"abcdefghi", "9"},
+                     {"r", "<$(ab)>"},    {"e", "x\\ty"}, {"__x", "u"},      {"a:b", "never"}};
+  struct Case {
+    std::string ref;
+    std::string out;
+  };
+  const std::vector<Case> cases = {
+      {"$(a)", "1"},           {"$(ab)", "2"},       {"$(abcdefgh)", "8"}, {"$(abcdefghi)", "9"},
+      {"$(r)", "<2>"},         {"$(e)", "x\\ty"},    {"$(__x)", "u"},      {"$(ab:z)", "2"},
+      {"$(abc)", "ERROR quenfold: Macro abc not defined"},
+      {"$(abcdefg)", "ERROR quenfold: Macro abcdefg not defined"},
+      {"$(a", "ERROR quenfold: Missing close paren for macro 'a'"},
+      {"$(abcdefgh", "ERROR quenfold: Missing close paren for macro 'abcdefgh'"},
+  };
+  for (const Case& c : cases) {
+    for (size_t before = 0; before <= 20; ++before) {
+      for (size_t after = 0; after <= 20; after += 4) {
+        std::string pad_before(before, '.'), pad_after(after, '-');
+        SCOPED_TRACE(c.ref + " " + std::to_string(before) + " " + std::to_string(after));
+        std::string want = pad_before + c.out + pad_after;
+        if (c.out.rfind("ERROR", 0) == 0) want = c.out;
+        // An unclosed reference takes the rest of the line as its text.
+        if (c.out.find("Missing") != std::string::npos) want = c.out.substr(0, c.out.size() - 1) + pad_after + "'";
+        EXPECT_EQ(expand(defs, pad_before + c.ref + pad_after), want);
+      }
+    }
+  }
+}
+
 TEST(Expand, SpecialForms) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"$(%:1 3 5)", "1 3 5"},

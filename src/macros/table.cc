@@ -81,7 +81,7 @@ bool may_escape(std::string_view text) {
 
 }  // namespace
 
-MacroTable::MacroTable() : buckets_(kFirstBuckets, Bucket{0, kNoMacro}) {
+MacroTable::MacroTable() : buckets_(kFirstBuckets, Bucket{0, kNoMacro}), mask_(kFirstBuckets - 1) {
   for (MacroId row = 0; row < kPredefinedCount; ++row) {
     uint8_t flags = row == kRowLine ? kFixedValue : 0;
     MacroId id = new_entry(kRows[row].name, kRows[row].value, flags);
@@ -107,7 +107,7 @@ uint32_t MacroTable::hash_long(std::string_view s) {
     n -= 8;
   }
   h = (h ^ load64(p + n - 8)) * 0x9e3779b97f4a7c15ULL;  // the last eight bytes, overlapping
-  return static_cast<uint32_t>(h ^ (h >> 32));
+  return static_cast<uint32_t>(__builtin_bswap64(h));  // the best-mixed byte picks the bucket
 }
 
 char* MacroTable::store(const char* bytes, size_t n) {
@@ -142,7 +142,7 @@ void MacroTable::maybe_compact_storage() {
   for (MacroId id = 0; id < count_; ++id) {
     Entry& e = at(id);
     if (e.flags & kRemoved) continue;
-    e.name = store(e.name, e.name_len);
+    if (e.name_len > kShortName) e.name = store(e.name, e.name_len);
     if ((e.flags & (kHeapValue | kFixedValue)) == 0) {
       e.value = store(e.value, length_of(e, id));
     }
@@ -198,8 +198,12 @@ MacroId MacroTable::new_entry(std::string_view name, std::string_view value, uin
   }
   MacroId id = count_;
   Entry& e = at(id);
-  e = Entry{kEmpty, kEmpty, 0, 0, kNoMacro, id, 0, flags, 0};
-  e.name = store(name.data(), name.size());
+  e = Entry{{0}, kEmpty, 0, 0, kNoMacro, id, 0, flags, 0};
+  if (name.size() <= kShortName) {
+    e.short_name = short_word(name.data(), name.size());
+  } else {
+    e.name = store(name.data(), name.size());
+  }
   e.name_len = static_cast<uint32_t>(name.size());
   if (flags & kFixedValue) {
     e.value = line_text_;
@@ -364,6 +368,7 @@ void MacroTable::grow_index() {
     grown[i] = b;
   }
   buckets_.swap(grown);
+  mask_ = buckets_.size() - 1;
 }
 
 MacroId MacroTable::append(std::string_view name, std::string_view value, bool only_new) {
@@ -387,9 +392,9 @@ MacroId MacroTable::append(std::string_view name, std::string_view value, bool o
 void MacroTable::remove_entry(MacroId id) {
   Entry& e = at(id);
   release_value(e, id);
-  release(e.name_len);
+  if (e.name_len > kShortName) release(e.name_len);
   e.flags = kRemoved;
-  e.name = kEmpty;
+  e.short_name = 0;
   e.name_len = 0;
   --live_;
 }
@@ -429,7 +434,7 @@ void MacroTable::cut_after(MacroId last) {
       --removed_;
     } else {
       // Everything after it is gone, so it is the newest entry of its name.
-      std::string_view name(e.name, e.name_len);
+      std::string_view name = name_of(e);
       Bucket* b = bucket_of(name, hash(name));
       if (e.prev_same == id) {
         erase_bucket(b);

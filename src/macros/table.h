@@ -75,15 +75,45 @@ class MacroTable {
 
   // The first (oldest) entry of `name`, or kNoMacro.
   MacroId find(std::string_view name) const {
-    const Bucket* b = bucket_of(name, hash(name));
+    if (name.size() <= kShortName) return find_short(short_word(name.data(), name.size()), name.size());
+    const Bucket* b = bucket_of(name, hash_long(name));
     return b ? b->id : kNoMacro;
   }
+
+  // Names of up to this many bytes are kept in their entry, and found by
+  // one comparison of a word.
+  static constexpr size_t kShortName = 8;
+  // The bytes of a short name as a word, zero-padded.
+  static uint64_t short_word(const char* p, size_t n) {
+    if (n >= 4) return load32(p) | (static_cast<uint64_t>(load32(p + n - 4)) << (8 * (n - 4)));
+    if (n == 0) return 0;
+    return static_cast<uint64_t>(static_cast<unsigned char>(p[0])) |
+           (static_cast<uint64_t>(static_cast<unsigned char>(p[n >> 1])) << (8 * (n >> 1))) |
+           (static_cast<uint64_t>(static_cast<unsigned char>(p[n - 1])) << (8 * (n - 1)));
+  }
+  // The first entry of the short name whose word is `word` and length `n`.
+  MacroId find_short(uint64_t word, size_t n) const {
+    MacroId id = kNoMacro;
+    short_entry(word, n, &id);
+    return id;
+  }
+
   bool contains(std::string_view name) const { return find(name) != kNoMacro; }
 
-  std::string_view name(MacroId id) const {
-    const Entry& e = at(id);
-    return {e.name, e.name_len};
+  // Expansion's common case in one step: the entry of the short name of
+  // `n` bytes whose word is `word` when its value holds no '$', with
+  // the value and whether it may hold something to decode; false otherwise.
+  bool plain_value(uint64_t word, size_t n, std::string_view* value, bool* escape) {
+    MacroId id;
+    const Entry* e = short_entry(word, n, &id);
+    if (e == nullptr || (e->flags & kHasReference)) return false;
+    if (id == kRowLine && line_shown_ != line_) refresh_line();
+    *value = {e->value, e->value_len != kLongLength ? e->value_len : long_length(id)};
+    *escape = (e->flags & kHasEscape) != 0;
+    return true;
   }
+
+  std::string_view name(MacroId id) const { return name_of(at(id)); }
   // The value as written, not expanded; __LINE__ is brought up to date first.
   // The view lasts until the table changes.
   std::string_view value(MacroId id) {
@@ -167,7 +197,10 @@ class MacroTable {
   static constexpr uint32_t kLongLength = 0xFFFFFFFF;  // the length is in long_lengths_
 
   struct Entry {
-    const char* name;
+    union {
+      uint64_t short_name;  // a name of up to kShortName bytes, zero-padded
+      const char* name;     // a longer one, in storage
+    };
     const char* value;
     uint32_t name_len;
     uint32_t value_len;  // kLongLength for a value of 4 GiB or more
@@ -185,6 +218,11 @@ class MacroTable {
   static constexpr size_t kEntryChunkBits = 10;
   static constexpr size_t kEntryChunk = size_t{1} << kEntryChunkBits;
 
+  static std::string_view name_of(const Entry& e) {
+    const char* bytes = e.name_len <= kShortName ? reinterpret_cast<const char*>(&e.short_name) : e.name;
+    return {bytes, e.name_len};
+  }
+
   Entry& at(MacroId id) { return entry_chunks_[id >> kEntryChunkBits][id & (kEntryChunk - 1)]; }
   const Entry& at(MacroId id) const {
     return entry_chunks_[id >> kEntryChunkBits][id & (kEntryChunk - 1)];
@@ -198,31 +236,43 @@ class MacroTable {
   // Names of up to eight bytes, the usual case, are hashed here with one
   // multiplication; longer ones word by word.
   static uint32_t hash(std::string_view s) {
-    const char* p = s.data();
     size_t n = s.size();
-    if (n > 8) return hash_long(s);
-    uint64_t word;
-    if (n >= 4) {
-      word = (static_cast<uint64_t>(load32(p)) << 32) | load32(p + n - 4);
-    } else if (n != 0) {
-      word = (static_cast<uint64_t>(static_cast<unsigned char>(p[0])) << 16) |
-             (static_cast<uint64_t>(static_cast<unsigned char>(p[n >> 1])) << 8) |
-             static_cast<unsigned char>(p[n - 1]);
-    } else {
-      word = 0;
-    }
-    uint64_t h = (word ^ (static_cast<uint64_t>(n) << 59)) * 0x9e3779b97f4a7c15ULL;
-    return static_cast<uint32_t>(h ^ (h >> 32));
+    return n <= kShortName ? hash_short(short_word(s.data(), n), n) : hash_long(s);
+  }
+  static uint32_t hash_short(uint64_t word, size_t n) {
+    // A bit of a product depends only on the bits of what is multiplied
+    // at and below it: the high half of the word is folded into the low
+    // half, and the bucket is picked by the product's top byte (byte-swapped
+    // to the bottom), which depends on every bit.
+    uint64_t x = word ^ (static_cast<uint64_t>(n) << 59);
+    uint64_t h = (x ^ (x >> 32)) * 0x9e3779b97f4a7c15ULL;
+    return static_cast<uint32_t>(__builtin_bswap64(h));
   }
   static uint32_t hash_long(std::string_view s);
+  // The first entry of a short name and its id, or null.
+  const Entry* short_entry(uint64_t word, size_t n, MacroId* id) const {
+    uint32_t h = hash_short(word, n);
+    const Bucket* buckets = buckets_.data();
+    for (size_t i = h & mask_;; i = (i + 1) & mask_) {
+      const Bucket& b = buckets[i];
+      if (b.id == kNoMacro) return nullptr;
+      if (b.hash == h) {
+        const Entry& e = at(b.id);
+        if (e.short_name == word && e.name_len == n) {
+          *id = b.id;
+          return &e;
+        }
+      }
+    }
+  }
   const Bucket* bucket_of(std::string_view name, uint32_t h) const {
-    size_t mask = buckets_.size() - 1;
+    size_t mask = mask_;
     for (size_t i = h & mask;; i = (i + 1) & mask) {
       const Bucket& b = buckets_[i];
       if (b.id == kNoMacro) return nullptr;
       if (b.hash == h) {
         const Entry& e = at(b.id);
-        if (e.name_len == name.size() && same_bytes(e.name, name.data(), name.size())) return &b;
+        if (e.name_len == name.size() && same_bytes(name_of(e).data(), name.data(), name.size())) return &b;
       }
     }
   }
@@ -272,6 +322,7 @@ class MacroTable {
   size_t live_ = 0;
   size_t removed_ = 0;
   std::vector<Bucket> buckets_;
+  size_t mask_ = 0;   // buckets_.size() - 1
   size_t names_ = 0;  // buckets in use
 
   struct Chunk {

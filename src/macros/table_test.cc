@@ -71,6 +71,46 @@ TEST(MacroTable, OldestEntryWinsAndIndexFollowsChanges) {
   EXPECT_EQ(names(t).back(), "__OS__");
 }
 
+// Short names are kept as a zero-padded word in their entry: names that
+// differ only in length or in a zero byte, and names on both sides of the
+// short-name limit, are told apart and listed as they were written.
+TEST(MacroTable, NamesAroundTheShortLimit) {
+  MacroTable t;
+  const std::vector<std::string> written = {
+      "a", std::string("a\0", 2), std::string("\0", 1), std::string("\0a", 2), "ab", "abc", "abcd",
+      "abcdefg", "abcdefgh", "abcdefghi", std::string("abcdefg\0", 8), std::string("abcdefgh\0", 9),
+      "\xFF\xFE\xFD\xFC\xFB\xFA\xF9\xF8"};
+  for (size_t i = 0; i < written.size(); ++i) t.append(written[i], std::to_string(i));
+  for (size_t i = 0; i < written.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(first_value(t, written[i]), std::to_string(i));
+    EXPECT_EQ(t.name(t.find(written[i])), written[i]);
+  }
+  EXPECT_EQ(t.find(""), kNoMacro);
+  EXPECT_EQ(t.find("abcdefgi"), kNoMacro);
+  std::vector<std::string> listed = names(t);
+  listed.erase(listed.begin(), listed.begin() + kPredefinedCount);
+  EXPECT_EQ(listed, written);
+}
+
+// 20,000 names that share their first bytes and differ in the last ones
+// (where a weak hash would send them to a few buckets) all stay found, and
+// a name's removal leaves the others found.
+TEST(MacroTable, ManyNamesWithACommonPrefix) {
+  MacroTable t;
+  for (int i = 0; i < 20000; ++i) t.append("mac" + std::to_string(i), std::to_string(i));
+  for (int i = 0; i < 20000; i += 2) t.remove_first("mac" + std::to_string(i));
+  for (int i = 0; i < 20000; ++i) {
+    MacroId id = t.find("mac" + std::to_string(i));
+    if (i % 2 == 0) {
+      ASSERT_EQ(id, kNoMacro) << i;
+    } else {
+      ASSERT_NE(id, kNoMacro) << i;
+      ASSERT_EQ(t.value(id), std::to_string(i));
+    }
+  }
+}
+
 TEST(MacroTable, CutKeepsTheChainsOfInterleavedNames) {
   MacroTable t;
   t.append("x", "1");

@@ -42,26 +42,23 @@ void expand_positional(Engine& engine, std::string_view ref, Params params, Text
 
 void expand_value(Engine& engine, MacroId macro, std::string_view value, Params params, TextBuffer& out);
 
-// name or name:arg,arg,...: the macro's value expanded with the arguments;
-// a name alone has no parameters (the caller's are not passed on). `colon`
-// is the position of the first ':' in `ref`, or npos.
-__attribute__((always_inline)) inline void expand_call(Engine& engine, std::string_view ref, size_t colon,
-                                                       TextBuffer& out) {
-  std::string_view name = ref.substr(0, colon);
-  MacroId macro = engine.macros.find(name);
-  if (macro == kNoMacro) die(engine, "Macro %s not defined", std::string(name).c_str());
+// The value of `macro` expanded with the arguments in `args` (the text after
+// the reference's ':', split at commas) when `with_args`; without, the value
+// has no parameters (the caller's are not passed on).
+__attribute__((always_inline)) inline void call_macro(Engine& engine, MacroId macro, std::string_view args,
+                                                      bool with_args, TextBuffer& out) {
   std::string_view value = engine.macros.value(macro);
   if (engine.macros.has_escape(macro)) engine.escapes = true;
   if (!engine.macros.has_reference(macro)) {
     out.append(value);  // nothing to expand: quotes change nothing either
     return;
   }
-  if (colon == std::string_view::npos) {
+  if (!with_args) {
     expand_value(engine, macro, value, Params(), out);
     return;
   }
   size_t mark = engine.params.size();
-  std::string_view rest = ref.substr(colon + 1);
+  std::string_view rest = args;
   for (;;) {
     size_t comma = find_byte<','>(rest);
     engine.params.push_back(skip_space(rest.substr(0, comma)));
@@ -70,6 +67,18 @@ __attribute__((always_inline)) inline void expand_call(Engine& engine, std::stri
   }
   expand_value(engine, macro, value, Params{mark, engine.params.size() - mark}, out);
   engine.params.resize(mark);
+}
+
+// name or name:arg,arg,...: the macro's value expanded with the arguments;
+// a name alone has no parameters. `colon` is the position of the first ':'
+// in `ref`, or npos.
+__attribute__((always_inline)) inline void expand_call(Engine& engine, std::string_view ref, size_t colon,
+                                                       TextBuffer& out) {
+  std::string_view name = ref.substr(0, colon);
+  MacroId macro = engine.macros.find(name);
+  if (macro == kNoMacro) die(engine, "Macro %s not defined", std::string(name).c_str());
+  bool with_args = colon != std::string_view::npos;
+  call_macro(engine, macro, with_args ? ref.substr(colon + 1) : std::string_view(), with_args, out);
 }
 
 // Resolves a reference whose text is `ref` as it stands (already expanded,
@@ -119,13 +128,35 @@ struct NameFirst {
 };
 constexpr NameFirst kNameFirst;
 
-// A reference "$(name)" whose name is short and plain: the name's bytes as
-// a word, its length, and where the text after the ')' begins.
+// A reference "$(name)" or "$(name:args)" whose name is short and plain:
+// the name's bytes as a word, its length, the arguments' text and where the
+// text after the ')' begins.
 struct UsualReference {
   uint64_t word;
   size_t length;
+  const char* colon;  // the ':' before the arguments, or null
   const char* after;
 };
+
+// Completes `ref` when the name at `name` (of `n` bytes) ends at `stop`: a
+// ')' or, for a call, a ':' followed by arguments without '$' or '(' and a
+// ')'. False for any other ending.
+inline bool end_usual_reference(const char* name, size_t n, const char* stop, const char* end,
+                                UsualReference* ref) {
+  ref->length = n;
+  if (*stop == ')') {
+    ref->colon = nullptr;
+    ref->after = stop + 1;
+    return true;
+  }
+  if (*stop != ':') return false;
+  const char* close = find_any<'(', ')', '$'>(stop + 1, end);
+  if (close == end || *close != ')') return false;
+  (void)name;
+  ref->colon = stop;
+  ref->after = close + 1;
+  return true;
+}
 
 // Reads the reference at `q` (a '$') when it is a usual one: "$(", a name
 // of up to MacroTable::kShortName bytes that begins with a byte of
@@ -145,24 +176,20 @@ inline bool read_usual_reference(const char* q, const char* end, UsualReference*
     unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
     if (mask == 0) return false;
     n = static_cast<size_t>(__builtin_ctz(mask));
-    if (n > MacroTable::kShortName || name[n] != ')') return false;
+    if (n > MacroTable::kShortName) return false;
     // The first eight bytes, cut to the name's length (at least one byte).
     uint64_t first = static_cast<uint64_t>(_mm_cvtsi128_si64(block));
     ref->word = (first << (64 - 8 * n)) >> (64 - 8 * n);
-    ref->length = n;
-    ref->after = name + n + 1;
-    return true;
+    return end_usual_reference(name, n, name + n, end, ref);
   }
 #endif
   const char* stop = end - name > static_cast<ptrdiff_t>(MacroTable::kShortName) ? name + MacroTable::kShortName + 1 : end;
   const char* close = name + 1;
   while (close != stop && !kRefBytes.special[static_cast<unsigned char>(*close)]) ++close;
-  if (close == stop || *close != ')') return false;
+  if (close == stop) return false;
   n = static_cast<size_t>(close - name);
   ref->word = MacroTable::short_word(name, n);
-  ref->length = n;
-  ref->after = close + 1;
-  return true;
+  return end_usual_reference(name, n, close, end, ref);
 }
 
 struct DepthGuard {
@@ -324,6 +351,12 @@ void expand_value(Engine& engine, MacroId macro, std::string_view value, Params 
   }
 }
 
+// call_macro with arguments, kept out of the expander's loop.
+__attribute__((noinline)) void call_with_args(Engine& engine, MacroId macro, std::string_view args,
+                                              TextBuffer& out) {
+  call_macro(engine, macro, args, true, out);
+}
+
 // Expands the quoted text or reference that begins at `q` (a quote or a
 // '$') and returns where the text after it begins. Kept out of the loop
 // that steps over plain text and usual references, which stays small.
@@ -374,18 +407,30 @@ void expand_into(Engine& engine, std::string_view text, Params params, TextBuffe
     // The usual reference, $(name) with a short name whose value holds no
     // '$': the text before it and the value go out in one step.
     UsualReference ref;
-    std::string_view value;
-    bool escape;
-    if (*q == '$' && read_usual_reference(q, end, &ref) && macros.plain_value(ref.word, ref.length, &value, &escape)) {
-      if (escape) engine.escapes = true;
-      size_t run = static_cast<size_t>(q - p);
-      char* at = out.room(run + value.size());
-      copy_bytes(at, p, run);
-      copy_bytes(at + run, value.data(), value.size());
-      out.commit(run + value.size());
-      check_text_limit(engine, out);
-      p = ref.after;
-      continue;
+    if (*q == '$' && read_usual_reference(q, end, &ref)) {
+      std::string_view value;
+      bool escape;
+      if (ref.colon == nullptr && macros.plain_value(ref.word, ref.length, &value, &escape)) {
+        if (escape) engine.escapes = true;
+        size_t run = static_cast<size_t>(q - p);
+        char* at = out.room(run + value.size());
+        copy_bytes(at, p, run);
+        copy_bytes(at + run, value.data(), value.size());
+        out.commit(run + value.size());
+        check_text_limit(engine, out);
+        p = ref.after;
+        continue;
+      }
+      // A call with plain arguments: "$(name:args)".
+      MacroId macro;
+      if (ref.colon != nullptr && (macro = macros.find_short(ref.word, ref.length)) != kNoMacro) {
+        out.append(p, static_cast<size_t>(q - p));
+        std::string_view args(ref.colon + 1, static_cast<size_t>(ref.after - 1 - (ref.colon + 1)));
+        call_with_args(engine, macro, args, out);
+        check_text_limit(engine, out);
+        p = ref.after;
+        continue;
+      }
     }
     if (q != p) out.append(p, static_cast<size_t>(q - p));
     p = expand_at(engine, q, end, params, out);

@@ -83,7 +83,7 @@ bool may_escape(std::string_view text) {
 
 MacroTable::MacroTable() : buckets_(kFirstBuckets, Bucket{0, kNoMacro}), mask_(kFirstBuckets - 1) {
   for (MacroId row = 0; row < kPredefinedCount; ++row) {
-    uint8_t flags = row == kRowLine ? kFixedValue : 0;
+    uint16_t flags = row == kRowLine ? kFixedValue : 0;
     MacroId id = new_entry(kRows[row].name, kRows[row].value, flags);
     insert_bucket(hash(kRows[row].name), id);
   }
@@ -143,7 +143,7 @@ void MacroTable::maybe_compact_storage() {
     Entry& e = at(id);
     if (e.flags & kRemoved) continue;
     if (e.name_len > kShortName) e.name = store(e.name, e.name_len);
-    if ((e.flags & (kHeapValue | kFixedValue)) == 0) {
+    if ((e.flags & (kHeapValue | kFixedValue | kInlineValue)) == 0) {
       e.value = store(e.value, length_of(e, id));
     }
   }
@@ -161,21 +161,27 @@ void MacroTable::set_length(Entry& e, MacroId id, size_t length) {
 
 void MacroTable::store_value(Entry& e, MacroId id, std::string_view text) {
   forget_pieces(e);
-  if (text.size() >= kHeapValueLength) {
+  // The text may be the entry's own inline value: it is looked at before
+  // anything is written.
+  uint16_t flags = 0;
+  const char* end = text.data() + text.size();
+  if (find_any<'$', '\\', 0xFF>(text.data(), end) != end) {  // one look for the usual value
+    if (holds(text, '$')) flags |= kHasReference;
+    if (may_escape(text)) flags |= kHasEscape;
+  }
+  if (text.size() <= kInlineValueLength) {
+    if (!text.empty()) std::memmove(e.bytes, text.data(), text.size());
+    flags |= kInlineValue;
+  } else if (text.size() >= kHeapValueLength) {
     char* block = heap_block(text.size());
     std::memcpy(block, text.data(), text.size());
     e.value = block;
-    e.flags |= kHeapValue;
+    flags |= kHeapValue;
   } else {
     e.value = store(text.data(), text.size());
   }
+  e.flags |= flags;
   set_length(e, id, text.size());
-  // One look for the usual value, which holds none of these bytes.
-  const char* end = text.data() + text.size();
-  if (find_any<'$', '\\', 0xFF>(text.data(), end) != end) {
-    if (holds(text, '$')) e.flags |= kHasReference;
-    if (may_escape(text)) e.flags |= kHasEscape;
-  }
 }
 
 void MacroTable::release_value(Entry& e, MacroId id) {
@@ -183,22 +189,22 @@ void MacroTable::release_value(Entry& e, MacroId id) {
   size_t length = length_of(e, id);
   if (e.flags & kHeapValue) {
     heap_free(e.value);
-  } else if ((e.flags & kFixedValue) == 0) {
+  } else if ((e.flags & (kFixedValue | kInlineValue)) == 0) {
     release(length);
   }
   set_length(e, id, 0);
   e.value = kEmpty;
-  e.flags &= static_cast<uint8_t>(~kValueFlags);
+  e.flags &= static_cast<uint16_t>(~kValueFlags);
 }
 
-MacroId MacroTable::new_entry(std::string_view name, std::string_view value, uint8_t flags) {
+MacroId MacroTable::new_entry(std::string_view name, std::string_view value, uint16_t flags) {
   if (count_ == kNoMacro - 1) throw std::bad_alloc();
   if ((count_ >> kEntryChunkBits) == entry_chunks_.size()) {
     entry_chunks_.push_back(std::unique_ptr<Entry[]>(new Entry[kEntryChunk]));
   }
   MacroId id = count_;
   Entry& e = at(id);
-  e = Entry{{0}, kEmpty, 0, 0, kNoMacro, id, 0, flags, 0};
+  e = Entry{{0}, {kEmpty}, 0, 0, flags, 0, kNoMacro, id, 0};
   if (name.size() <= kShortName) {
     e.short_name = short_word(name.data(), name.size());
   } else {
@@ -222,12 +228,12 @@ void MacroTable::set_value(MacroId id, std::string_view text) {
   const char* old_value = e.value;
   size_t old_length = length_of(e, id);
   forget_pieces(e);
-  uint8_t old_flags = e.flags;
-  e.flags &= static_cast<uint8_t>(~(kValueFlags | kFixedValue));
+  uint16_t old_flags = e.flags;
+  e.flags &= static_cast<uint16_t>(~(kValueFlags | kFixedValue));
   store_value(e, id, text);
   if (old_flags & kHeapValue) {
     heap_free(old_value);
-  } else if ((old_flags & kFixedValue) == 0) {
+  } else if ((old_flags & (kFixedValue | kInlineValue)) == 0) {
     release(old_length);
   }
   maybe_compact_storage();
@@ -241,7 +247,7 @@ MacroTable::Frozen MacroTable::frozen(MacroId id) {
 }
 
 void MacroTable::rescan(Entry& e, MacroId id, size_t from, char quote) {
-  const char* text = e.value;
+  const char* text = value_bytes(e);
   size_t length = length_of(e, id);
   const char* p = text + from;
   const char* end = text + length;
@@ -265,7 +271,7 @@ void MacroTable::rescan(Entry& e, MacroId id, size_t from, char quote) {
     }
   }
   size_t frozen = static_cast<size_t>(p - text);
-  e.flags &= static_cast<uint8_t>(~(kSingleQuote | kDoubleQuote));
+  e.flags &= static_cast<uint16_t>(~(kSingleQuote | kDoubleQuote));
   if (frozen >= kLongLength) {
     e.frozen = 0;  // the empty part is always frozen
   } else {
@@ -292,15 +298,15 @@ void MacroTable::extend(MacroId id, std::string_view expanded_rest, std::string_
       block = heap_grow(e.value, capacity);
     } else {
       block = heap_block(capacity);
-      std::memcpy(block, e.value, f.length);
-      if ((e.flags & kFixedValue) == 0) release(old_length);
+      std::memcpy(block, value_bytes(e), f.length);
+      if ((e.flags & (kFixedValue | kInlineValue)) == 0) release(old_length);
     }
   }
   if (!expanded_rest.empty()) std::memcpy(block + f.length, expanded_rest.data(), expanded_rest.size());
   block[f.length + expanded_rest.size()] = ' ';
   if (!text.empty()) std::memcpy(block + f.length + expanded_rest.size() + 1, text.data(), text.size());
   e.value = block;
-  e.flags |= kHeapValue;
+  e.flags = (e.flags & ~kInlineValue) | kHeapValue;
   set_length(e, id, length);
   if (holds(expanded_rest, '$') || holds(text, '$')) {
     references = true;
@@ -309,7 +315,7 @@ void MacroTable::extend(MacroId id, std::string_view expanded_rest, std::string_
   if (references) {
     e.flags |= kHasReference;
   } else {
-    e.flags &= static_cast<uint8_t>(~kHasReference);
+    e.flags &= static_cast<uint16_t>(~kHasReference);
   }
   // Only what was added needs looking at for the next extension.
   rescan(e, id, f.length, f.quote);
@@ -322,7 +328,7 @@ const ValuePieces* MacroTable::keep_pieces(MacroId id, ValuePieces pieces) {
   if (!free_piece_slots_.empty()) {
     slot = free_piece_slots_.back();
     free_piece_slots_.pop_back();
-  } else if (piece_slots_.size() < (uint32_t{1} << 24) - 1) {
+  } else if (piece_slots_.size() < (uint32_t{1} << 23) - 1) {
     piece_slots_.emplace_back();
     slot = static_cast<uint32_t>(piece_slots_.size());
   } else {

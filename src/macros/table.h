@@ -108,7 +108,7 @@ class MacroTable {
     const Entry* e = short_entry(word, n, &id);
     if (e == nullptr || (e->flags & kHasReference)) return false;
     if (id == kRowLine && line_shown_ != line_) refresh_line();
-    *value = {e->value, e->value_len != kLongLength ? e->value_len : long_length(id)};
+    *value = {value_bytes(*e), e->value_len != kLongLength ? e->value_len : long_length(id)};
     *escape = (e->flags & kHasEscape) != 0;
     return true;
   }
@@ -119,7 +119,7 @@ class MacroTable {
   std::string_view value(MacroId id) {
     if (id == kRowLine && line_shown_ != line_) refresh_line();
     const Entry& e = at(id);
-    return {e.value, e.value_len != kLongLength ? e.value_len : long_length(id)};
+    return {value_bytes(e), e.value_len != kLongLength ? e.value_len : long_length(id)};
   }
   bool user_defined(MacroId id) const { return id >= kPredefinedCount; }
   // Whether the value holds a '$', so that expanding it can change it.
@@ -183,7 +183,7 @@ class MacroTable {
   size_t size() const { return live_; }
 
  private:
-  enum : uint8_t {
+  enum : uint16_t {
     kRemoved = 1,
     kHasReference = 2,
     kHeapValue = 4,    // the value has a block of its own, grown by doubling
@@ -192,24 +192,34 @@ class MacroTable {
     kDoubleQuote = 32,
     kFrozenKnown = 64,  // frozen and the quote flags are up to date
     kHasEscape = 128,
-    kValueFlags = kHasReference | kHeapValue | kSingleQuote | kDoubleQuote | kFrozenKnown | kHasEscape,
+    kInlineValue = 256,  // the value's bytes are in the entry
+    kValueFlags =
+        kHasReference | kHeapValue | kSingleQuote | kDoubleQuote | kFrozenKnown | kHasEscape | kInlineValue,
   };
   static constexpr uint32_t kLongLength = 0xFFFFFFFF;  // the length is in long_lengths_
+  // Values of up to this many bytes are kept in their entry, so that the
+  // usual lookup of a short name with a short value touches its bucket and
+  // its entry and nothing else.
+  static constexpr size_t kInlineValueLength = 16;
 
   struct Entry {
     union {
       uint64_t short_name;  // a name of up to kShortName bytes, zero-padded
       const char* name;     // a longer one, in storage
     };
-    const char* value;
+    union {
+      const char* value;                // in storage, in a block of its own, or the line text
+      char bytes[kInlineValueLength];  // kInlineValue: the value itself
+    };
     uint32_t name_len;
     uint32_t value_len;  // kLongLength for a value of 4 GiB or more
-    MacroId next_same;   // the next newer entry of the name, or kNoMacro
-    MacroId prev_same;   // the next older one; the oldest's is the newest
-    uint32_t frozen;     // length of the frozen part (0 when it would not fit)
-    uint32_t flags : 8;
-    uint32_t pieces : 24;  // 1 + the slot of the value's pieces, 0 for none
+    uint32_t flags : 9;
+    uint32_t pieces : 23;  // 1 + the slot of the value's pieces, 0 for none
+    MacroId next_same;     // the next newer entry of the name, or kNoMacro
+    MacroId prev_same;     // the next older one; the oldest's is the newest
+    uint32_t frozen;       // length of the frozen part (0 when it would not fit)
   };
+  static const char* value_bytes(const Entry& e) { return (e.flags & kInlineValue) ? e.bytes : e.value; }
   struct Bucket {
     uint32_t hash;  // the name's hash, whose low bits pick the home bucket
     MacroId id;    // the name's oldest entry; kNoMacro when free
@@ -288,7 +298,7 @@ class MacroTable {
   }
 
   MacroId append(std::string_view name, std::string_view value, bool only_new);
-  MacroId new_entry(std::string_view name, std::string_view value, uint8_t flags);
+  MacroId new_entry(std::string_view name, std::string_view value, uint16_t flags);
   void store_value(Entry& e, MacroId id, std::string_view text);
   void release_value(Entry& e, MacroId id);
   void rescan(Entry& e, MacroId id, size_t from, char quote);

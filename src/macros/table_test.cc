@@ -192,6 +192,41 @@ TEST(MacroTable, ChurnKeepsOrderIndexAndChains) {
   EXPECT_EQ(first_value(t, "n19630"), "re19630");
 }
 
+// Values of every length across the limit of those kept in the entry, each
+// replaced by a part of itself (which may overlap where it is kept), then by
+// a longer one, extended, and removed: the value and its flags follow.
+TEST(MacroTable, ValuesAcrossTheInlineLimit) {
+  MacroTable t;
+  for (size_t n = 0; n <= 40; ++n) {
+    SCOPED_TRACE(n);
+    std::string text;
+    for (size_t i = 0; i < n; ++i) text += static_cast<char>('a' + i % 26);
+    if (n >= 3) text[n / 2] = '$';
+    MacroId id = t.append("v", text);
+    EXPECT_EQ(t.value(id), text);
+    EXPECT_EQ(t.has_reference(id), n >= 3);
+    std::string tail = n > 2 ? text.substr(2) : "";
+    t.set_value(id, t.value(id).substr(n > 2 ? 2 : n));
+    EXPECT_EQ(t.value(id), tail);
+    t.set_value(id, text + text);
+    EXPECT_EQ(t.value(id), text + text);
+    t.set_value(id, "x\\y");
+    EXPECT_TRUE(t.has_escape(id));
+    EXPECT_FALSE(t.has_reference(id));
+    // Without a '$' the whole value is frozen: the extension appends.
+    std::string plain = text;
+    if (n >= 3) plain[n / 2] = '-';
+    t.set_value(id, plain);
+    t.extend(id, "", "z");
+    EXPECT_EQ(t.value(id), plain + " z");
+    EXPECT_EQ(t.remove_first("v"), 0);
+  }
+  // Many short values beside long ones, then storage compaction.
+  for (int i = 0; i < 5000; ++i) t.append("k" + std::to_string(i), std::string(static_cast<size_t>(i % 40), 'q'));
+  for (int i = 0; i < 5000; i += 2) t.remove_first("k" + std::to_string(i));
+  for (int i = 1; i < 5000; i += 2) ASSERT_EQ(first_value(t, "k" + std::to_string(i)), std::string(static_cast<size_t>(i % 40), 'q'));
+}
+
 TEST(MacroTable, FrozenPartAndExtension) {
   MacroTable t;
   struct Case {

@@ -40,6 +40,20 @@ inline const unsigned char* find_any(const unsigned char* p, const unsigned char
     unsigned mask = hits_in(last);
     return mask != 0 ? last + __builtin_ctz(mask) : end;
   }
+  if (end - p >= 8) {
+    // Eight to fifteen bytes: the first eight, then the last eight, as above.
+    auto hits_in8 = [](const unsigned char* at) {
+      __m128i block = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at));
+      __m128i hits = _mm_setzero_si128();
+      ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(Bytes))))), ...);
+      return static_cast<unsigned>(_mm_movemask_epi8(hits)) & 0xFFu;
+    };
+    unsigned mask = hits_in8(p);
+    if (mask != 0) return p + __builtin_ctz(mask);
+    const unsigned char* last = end - 8;
+    mask = hits_in8(last);
+    return mask != 0 ? last + __builtin_ctz(mask) : end;
+  }
 #endif
   while (p != end && !kByteSet<Bytes...>.wanted[*p]) ++p;
   return p;

@@ -41,7 +41,9 @@ inline void copy_bytes(char* to, const char* from, size_t n) {
 class TextBuffer {
  public:
   TextBuffer() = default;
-  ~TextBuffer() { std::free(data_); }
+  ~TextBuffer() {
+    if (data_ != nullptr) std::free(data_);
+  }
   TextBuffer(TextBuffer&& other) noexcept
       : data_(std::exchange(other.data_, nullptr)),
         size_(std::exchange(other.size_, 0)),

@@ -170,7 +170,9 @@ void MacroTable::store_value(Entry& e, MacroId id, std::string_view text) {
     if (may_escape(text)) flags |= kHasEscape;
   }
   if (text.size() <= kInlineValueLength) {
-    if (!text.empty()) std::memmove(e.bytes, text.data(), text.size());
+    char bytes[kInlineValueLength] = {};
+    copy_bytes(bytes, text.data(), text.size());
+    std::memcpy(e.bytes, bytes, kInlineValueLength);
     flags |= kInlineValue;
   } else if (text.size() >= kHeapValueLength) {
     char* block = heap_block(text.size());

@@ -158,30 +158,41 @@ inline bool end_usual_reference(const char* name, size_t n, const char* stop, co
   return true;
 }
 
-// Reads the reference at `q` (a '$') when it is a usual one: "$(", a name
+// Reads the reference at `q` (a '$' in the text that begins at `begin`)
+// when it is a usual one: "$(", a name
 // of up to MacroTable::kShortName bytes that begins with a byte of
 // kNameFirst and holds none of kRefBytes, and ")". False for any other,
 // which the general path reads.
-inline bool read_usual_reference(const char* q, const char* end, UsualReference* ref) {
+inline bool read_usual_reference(const char* begin, const char* q, const char* end, UsualReference* ref) {
   if (end - q < 4 || q[1] != '(' || !kNameFirst.wanted[static_cast<unsigned char>(q[2])]) return false;
   const char* name = q + 2;
   size_t n;
 #ifdef __SSE2__
-  if (end - name >= 16) {
-    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(name));
+  // The sixteen bytes from the name on, or, near the end of the text, the
+  // last sixteen of the text when it has them.
+  if (end - name >= 16 || end - begin >= 16) {
+    const char* at = end - name >= 16 ? name : end - 16;
+    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
     __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('(')),
                                              _mm_cmpeq_epi8(block, _mm_set1_epi8(')'))),
                                 _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('$')),
                                              _mm_cmpeq_epi8(block, _mm_set1_epi8(':'))));
-    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits)) >> (name - at);
     if (mask == 0) return false;
     n = static_cast<size_t>(__builtin_ctz(mask));
     if (n > MacroTable::kShortName) return false;
-    // The first eight bytes, cut to the name's length (at least one byte).
-    uint64_t first = static_cast<uint64_t>(_mm_cvtsi128_si64(block));
-    ref->word = (first << (64 - 8 * n)) >> (64 - 8 * n);
+    if (end - name >= 8) {
+      // The first eight bytes, cut to the name's length (at least one byte).
+      uint64_t first;
+      std::memcpy(&first, name, 8);
+      ref->word = (first << (64 - 8 * n)) >> (64 - 8 * n);
+    } else {
+      ref->word = MacroTable::short_word(name, n);
+    }
     return end_usual_reference(name, n, name + n, end, ref);
   }
+#else
+  (void)begin;
 #endif
   const char* stop = end - name > static_cast<ptrdiff_t>(MacroTable::kShortName) ? name + MacroTable::kShortName + 1 : end;
   const char* close = name + 1;
@@ -407,15 +418,27 @@ void expand_into(Engine& engine, std::string_view text, Params params, TextBuffe
     // The usual reference, $(name) with a short name whose value holds no
     // '$': the text before it and the value go out in one step.
     UsualReference ref;
-    if (*q == '$' && read_usual_reference(q, end, &ref)) {
+    if (*q == '$' && read_usual_reference(text.data(), q, end, &ref)) {
       std::string_view value;
       bool escape;
-      if (ref.colon == nullptr && macros.plain_value(ref.word, ref.length, &value, &escape)) {
+      bool padded;
+      if (ref.colon == nullptr && macros.plain_value(ref.word, ref.length, &value, &escape, &padded)) {
         if (escape) engine.escapes = true;
+        // Short pieces go as whole blocks of 16 bytes where the bytes after
+        // them may be read; the room left after them is written and ignored.
+        constexpr size_t kBlock = MacroTable::kInlineValueLength;
         size_t run = static_cast<size_t>(q - p);
-        char* at = out.room(run + value.size());
-        copy_bytes(at, p, run);
-        copy_bytes(at + run, value.data(), value.size());
+        char* at = out.room(run + value.size() + kBlock);
+        if (run <= kBlock && end - p >= static_cast<ptrdiff_t>(kBlock)) {
+          std::memcpy(at, p, kBlock);
+        } else {
+          copy_bytes(at, p, run);
+        }
+        if (padded) {
+          std::memcpy(at + run, value.data(), kBlock);
+        } else {
+          copy_bytes(at + run, value.data(), value.size());
+        }
         out.commit(run + value.size());
         check_text_limit(engine, out);
         p = ref.after;

@@ -103,13 +103,16 @@ class MacroTable {
   // Expansion's common case in one step: the entry of the short name of
   // `n` bytes whose word is `word` when its value holds no '$', with
   // the value and whether it may hold something to decode; false otherwise.
-  bool plain_value(uint64_t word, size_t n, std::string_view* value, bool* escape) {
+  // `padded` tells that kInlineValueLength bytes may be read at the value,
+  // whatever its length.
+  bool plain_value(uint64_t word, size_t n, std::string_view* value, bool* escape, bool* padded) {
     MacroId id;
     const Entry* e = short_entry(word, n, &id);
     if (e == nullptr || (e->flags & kHasReference)) return false;
     if (id == kRowLine && line_shown_ != line_) refresh_line();
     *value = {value_bytes(*e), e->value_len != kLongLength ? e->value_len : long_length(id)};
     *escape = (e->flags & kHasEscape) != 0;
+    *padded = (e->flags & kInlineValue) != 0;
     return true;
   }
 
@@ -197,11 +200,13 @@ class MacroTable {
         kHasReference | kHeapValue | kSingleQuote | kDoubleQuote | kFrozenKnown | kHasEscape | kInlineValue,
   };
   static constexpr uint32_t kLongLength = 0xFFFFFFFF;  // the length is in long_lengths_
+ public:
   // Values of up to this many bytes are kept in their entry, so that the
   // usual lookup of a short name with a short value touches its bucket and
   // its entry and nothing else.
   static constexpr size_t kInlineValueLength = 16;
 
+ private:
   struct Entry {
     union {
       uint64_t short_name;  // a name of up to kShortName bytes, zero-padded

@@ -5,7 +5,7 @@
 
 namespace quenfold {
 
-SplitWord split_word(std::string_view text) {
+SplitWord split_word_slow(std::string_view text) {
   SplitWord cut;
   const unsigned char* begin = reinterpret_cast<const unsigned char*>(text.data());
   const unsigned char* end = begin + text.size();

@@ -1,3 +1,4 @@
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -318,6 +319,10 @@ ValuePieces parse_value(std::string_view text) {
     run = p;
   }
   if (run != end) v.pieces.push_back({offset(run), offset(end) - offset(run), 0, ValuePiece::kText, 0});
+  for (const ValuePiece& piece : v.pieces) {
+    if (piece.kind == ValuePiece::kText) v.text_bytes += piece.length;
+    if (piece.kind == ValuePiece::kParameter) ++v.parameter_pieces;
+  }
   v.parsed = true;
   return v;
 }
@@ -338,20 +343,56 @@ void expand_value(Engine& engine, MacroId macro, std::string_view value, Params 
     return;
   }
   DepthGuard guard(engine);
-  for (const ValuePiece& piece : v->pieces) {
-    std::string_view text = value.substr(piece.begin, piece.length);
-    switch (piece.kind) {
+  const ValuePiece* piece = v->pieces.data();
+  const ValuePiece* last = piece + v->pieces.size();
+  const std::string_view* args = engine.params.data() + params.begin;
+  // Room enough for every stretch of text and parameters, when it is small:
+  // the text pieces and every parameter piece taken as all the arguments.
+  size_t bound = SIZE_MAX;
+  if (v->parameter_pieces <= 16) {
+    size_t arg_bytes = 0;
+    for (size_t i = 0; i < params.count; ++i) arg_bytes += args[i].size();
+    if (arg_bytes <= 4096) bound = v->text_bytes + v->parameter_pieces * arg_bytes;
+  }
+  while (piece != last) {
+    // A stretch of text and parameters is written after one look for room;
+    // the text limit is looked at once after it, which ends the run at the
+    // same expansion since the text only grows.
+    if (piece->kind <= ValuePiece::kParameter) {
+      args = engine.params.data() + params.begin;  // a call in between may have moved them
+      size_t room = bound;
+      if (room == SIZE_MAX) {
+        room = 0;
+        for (const ValuePiece* p = piece; p != last && p->kind <= ValuePiece::kParameter; ++p) {
+          room += p->kind == ValuePiece::kText ? p->length : p->index < params.count ? args[p->index].size() : 0;
+        }
+      }
+      char* start = out.room(room);
+      char* at = start;
+      for (; piece != last && piece->kind <= ValuePiece::kParameter; ++piece) {
+        if (piece->kind == ValuePiece::kText) {
+          copy_bytes(at, value.data() + piece->begin, piece->length);
+          at += piece->length;
+        } else if (piece->index < params.count) {
+          std::string_view arg = args[piece->index];
+          copy_bytes(at, arg.data(), arg.size());
+          at += arg.size();
+        }
+      }
+      out.commit(static_cast<size_t>(at - start));
+      check_text_limit(engine, out);
+      continue;
+    }
+    std::string_view text(value.data() + piece->begin, piece->length);
+    switch (piece->kind) {
       case ValuePiece::kText:
-        out.append(text);
-        continue;
       case ValuePiece::kParameter:
-        if (piece.index < params.count) out.append(engine.params[params.begin + piece.index]);
         break;
       case ValuePiece::kName:
         expand_call(engine, text, std::string_view::npos, out);
         break;
       case ValuePiece::kReference:
-        resolve(engine, text, piece.colon == ValuePiece::kNoColon ? std::string_view::npos : piece.colon, params,
+        resolve(engine, text, piece->colon == ValuePiece::kNoColon ? std::string_view::npos : piece->colon, params,
                 out, true);
         break;
       case ValuePiece::kNested:
@@ -359,6 +400,7 @@ void expand_value(Engine& engine, MacroId macro, std::string_view value, Params 
         break;
     }
     check_text_limit(engine, out);
+    ++piece;
   }
 }
 

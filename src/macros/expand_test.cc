@@ -60,6 +60,12 @@ TEST(Expand, References) {
       {{{"a", "$(b:$(0))"}, {"b", "<$(0)>"}}, "$(a:z)", "<z>"},
       {{{"f", "$(1)"}}, "$(f:a,b,)", "b"},
       {{{"f", "[$(2)]"}}, "$(f:a,b,)", "[]"},
+      // Parameters used after a call whose arguments outgrow where the
+      // caller's were kept.
+      {{{"a", "[$(0)|$(b:1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,25,26,27,28,29,30,31,32,33)|$(1)$(0)]"},
+        {"b", "<$(9)$(0)>"}},
+       "$(a:x,y)",
+       "[x|<101>|yx]"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);

@@ -23,6 +23,7 @@ namespace quenfold {
 // as it is, or a reference (its text, without "$(" and ")"). Expansion
 // parses a value into its pieces once and keeps them with it.
 struct ValuePiece {
+  // Text and parameters come first: expansion writes a stretch of them at once.
   enum Kind : uint8_t {
     kText,       // copied as it is
     kParameter,  // $N or $(N), N one digit: the parameter at index N
@@ -42,6 +43,8 @@ struct ValuePiece {
 struct ValuePieces {
   bool parsed = false;
   std::vector<ValuePiece> pieces;
+  size_t text_bytes = 0;        // in the text pieces
+  size_t parameter_pieces = 0;  // how many pieces are parameters
 };
 
 // An entry of the macro list. Ids stay valid until an entry is removed.

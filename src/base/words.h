@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/chars.h"
+
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -72,6 +74,11 @@ inline SplitWord split_word(std::string_view text) {
         return cut;
       }
     }
+  }
+  if (n != 0 && n < 4 && !is_space(text[0]) && !is_space(text[n >> 1]) && !is_space(text[n - 1])) {
+    SplitWord cut;  // one short word
+    cut.word = text;
+    return cut;
   }
 #endif
   return split_word_slow(text);

@@ -81,6 +81,20 @@ bool may_escape(std::string_view text) {
 
 }  // namespace
 
+// The value flags of a short value, from its bytes zero-padded to a block.
+uint16_t MacroTable::block_flags(const char* bytes) {
+#ifdef __SSE2__
+  __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+  unsigned dollar = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8('$'))));
+  unsigned escape = static_cast<unsigned>(_mm_movemask_epi8(
+      _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('\\')), _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(0xFF))))));
+  return static_cast<uint16_t>((dollar != 0 ? kHasReference : 0) | (escape != 0 ? kHasEscape : 0));
+#else
+  std::string_view text(bytes, kInlineValueLength);
+  return static_cast<uint16_t>((holds(text, '$') ? kHasReference : 0) | (may_escape(text) ? kHasEscape : 0));
+#endif
+}
+
 MacroTable::MacroTable() : buckets_(kFirstBuckets, Bucket{0, kNoMacro}), mask_(kFirstBuckets - 1) {
   for (MacroId row = 0; row < kPredefinedCount; ++row) {
     uint16_t flags = row == kRowLine ? kFixedValue : 0;
@@ -161,26 +175,29 @@ void MacroTable::set_length(Entry& e, MacroId id, size_t length) {
 
 void MacroTable::store_value(Entry& e, MacroId id, std::string_view text) {
   forget_pieces(e);
-  // The text may be the entry's own inline value: it is looked at before
-  // anything is written.
   uint16_t flags = 0;
-  const char* end = text.data() + text.size();
-  if (find_any<'$', '\\', 0xFF>(text.data(), end) != end) {  // one look for the usual value
-    if (holds(text, '$')) flags |= kHasReference;
-    if (may_escape(text)) flags |= kHasEscape;
-  }
   if (text.size() <= kInlineValueLength) {
+    // Copied first (the text may be the entry's own inline value), then
+    // looked at in the zero-padded copy with one block compare.
     char bytes[kInlineValueLength] = {};
     copy_bytes(bytes, text.data(), text.size());
+    flags = kInlineValue | block_flags(bytes);
     std::memcpy(e.bytes, bytes, kInlineValueLength);
-    flags |= kInlineValue;
-  } else if (text.size() >= kHeapValueLength) {
-    char* block = heap_block(text.size());
-    std::memcpy(block, text.data(), text.size());
-    e.value = block;
-    flags |= kHeapValue;
   } else {
-    e.value = store(text.data(), text.size());
+    const char* end = text.data() + text.size();
+    const char* at = find_any<'$', '\\', 0xFF>(text.data(), end);
+    if (at != end) {  // one look for the usual value, which holds none of them
+      if (*at == '$' || find_any<'$'>(at, end) != end) flags |= kHasReference;
+      if (*at != '$' || may_escape(std::string_view(at, static_cast<size_t>(end - at)))) flags |= kHasEscape;
+    }
+    if (text.size() >= kHeapValueLength) {
+      char* block = heap_block(text.size());
+      std::memcpy(block, text.data(), text.size());
+      e.value = block;
+      flags |= kHeapValue;
+    } else {
+      e.value = store(text.data(), text.size());
+    }
   }
   e.flags |= flags;
   set_length(e, id, text.size());
@@ -381,11 +398,14 @@ void MacroTable::grow_index() {
 
 MacroId MacroTable::append(std::string_view name, std::string_view value, bool only_new) {
   uint32_t h = hash(name);
-  Bucket* b = bucket_of(name, h);
-  if (b != nullptr && only_new) return kNoMacro;
+  size_t slot = slot_of(name, h);
+  Bucket* b = &buckets_[slot];
+  if (b->id != kNoMacro && only_new) return kNoMacro;
   MacroId id = new_entry(name, value, 0);
-  if (b == nullptr) {
-    insert_bucket(h, id);
+  if (b->id == kNoMacro) {
+    // A new name goes in the free bucket the look found.
+    *b = Bucket{h, id};
+    if (++names_ * 4 > buckets_.size() * 3) grow_index();
   } else {
     Entry& first = at(b->id);
     MacroId newest = first.prev_same;

@@ -283,16 +283,21 @@ class MacroTable {
       }
     }
   }
-  const Bucket* bucket_of(std::string_view name, uint32_t h) const {
+  // The bucket of `name` (hash `h`), or the free one where it would go.
+  size_t slot_of(std::string_view name, uint32_t h) const {
     size_t mask = mask_;
     for (size_t i = h & mask;; i = (i + 1) & mask) {
       const Bucket& b = buckets_[i];
-      if (b.id == kNoMacro) return nullptr;
+      if (b.id == kNoMacro) return i;
       if (b.hash == h) {
         const Entry& e = at(b.id);
-        if (e.name_len == name.size() && same_bytes(name_of(e).data(), name.data(), name.size())) return &b;
+        if (e.name_len == name.size() && same_bytes(name_of(e).data(), name.data(), name.size())) return i;
       }
     }
+  }
+  const Bucket* bucket_of(std::string_view name, uint32_t h) const {
+    const Bucket& b = buckets_[slot_of(name, h)];
+    return b.id != kNoMacro ? &b : nullptr;
   }
   Bucket* bucket_of(std::string_view name, uint32_t h) {
     return const_cast<Bucket*>(static_cast<const MacroTable*>(this)->bucket_of(name, h));
@@ -308,6 +313,7 @@ class MacroTable {
   MacroId append(std::string_view name, std::string_view value, bool only_new);
   MacroId new_entry(std::string_view name, std::string_view value, uint16_t flags);
   void store_value(Entry& e, MacroId id, std::string_view text);
+  static uint16_t block_flags(const char* bytes);
   void release_value(Entry& e, MacroId id);
   void rescan(Entry& e, MacroId id, size_t from, char quote);
   size_t long_length(MacroId id) const { return long_lengths_.at(id); }

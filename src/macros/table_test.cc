@@ -213,6 +213,14 @@ TEST(MacroTable, ValuesAcrossTheInlineLimit) {
     t.set_value(id, "x\\y");
     EXPECT_TRUE(t.has_escape(id));
     EXPECT_FALSE(t.has_reference(id));
+    // A backslash or marker byte after the text, with or without a '$' in it.
+    t.set_value(id, text + "\\");
+    EXPECT_TRUE(t.has_escape(id));
+    EXPECT_EQ(t.has_reference(id), n >= 3);
+    t.set_value(id, text + "\xFF");
+    EXPECT_TRUE(t.has_escape(id));
+    t.set_value(id, text);
+    EXPECT_FALSE(t.has_escape(id));
     // Without a '$' the whole value is frozen: the extension appends.
     std::string plain = text;
     if (n >= 3) plain[n / 2] = '-';

@@ -111,7 +111,15 @@ class MacroTable {
   bool plain_value(uint64_t word, size_t n, std::string_view* value, bool* escape, bool* padded) {
     MacroId id;
     const Entry* e = short_entry(word, n, &id);
-    if (e == nullptr || (e->flags & kHasReference)) return false;
+    if (e == nullptr) return false;
+    unsigned flags = e->flags;
+    if ((flags & (kInlineValue | kHasReference)) == kInlineValue) {  // the usual value
+      *value = {e->bytes, e->value_len};
+      *escape = (flags & kHasEscape) != 0;
+      *padded = true;
+      return true;
+    }
+    if (flags & kHasReference) return false;
     if (id == kRowLine && line_shown_ != line_) refresh_line();
     *value = {value_bytes(*e), e->value_len != kLongLength ? e->value_len : long_length(id)};
     *escape = (e->flags & kHasEscape) != 0;

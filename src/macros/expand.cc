@@ -160,12 +160,21 @@ inline bool end_usual_reference(const char* name, size_t n, const char* stop, co
 }
 
 // Reads the reference at `q` (a '$' in the text that begins at `begin`)
-// when it is a usual one: "$(", a name
+// when it is a usual one: "$" and a byte of kNameFirst, or "$(", a name
 // of up to MacroTable::kShortName bytes that begins with a byte of
 // kNameFirst and holds none of kRefBytes, and ")". False for any other,
 // which the general path reads.
 inline bool read_usual_reference(const char* begin, const char* q, const char* end, UsualReference* ref) {
-  if (end - q < 4 || q[1] != '(' || !kNameFirst.wanted[static_cast<unsigned char>(q[2])]) return false;
+  if (end - q < 4 || q[1] != '(') {
+    // $x: a name of one byte.
+    if (end - q < 2 || !kNameFirst.wanted[static_cast<unsigned char>(q[1])]) return false;
+    ref->word = static_cast<unsigned char>(q[1]);
+    ref->length = 1;
+    ref->colon = nullptr;
+    ref->after = q + 2;
+    return true;
+  }
+  if (!kNameFirst.wanted[static_cast<unsigned char>(q[2])]) return false;
   const char* name = q + 2;
   size_t n;
 #ifdef __SSE2__
@@ -410,20 +419,21 @@ __attribute__((noinline)) void call_with_args(Engine& engine, MacroId macro, std
   call_macro(engine, macro, args, true, out);
 }
 
-// Expands the quoted text or reference that begins at `q` (a quote or a
-// '$') and returns where the text after it begins. Kept out of the loop
-// that steps over plain text and usual references, which stays small.
+// Copies the quoted text that begins at `q`, quotes included, up to the
+// matching quote, and returns where the text after it begins.
+inline const char* copy_quoted(const char* q, const char* end, TextBuffer& out) {
+  const char* close = static_cast<const char*>(std::memchr(q + 1, *q, static_cast<size_t>(end - q - 1)));
+  const char* stop = close ? close + 1 : end;
+  out.append(q, static_cast<size_t>(stop - q));
+  return stop;
+}
+
+// Expands the reference that begins at `q` (a '$') and returns where the
+// text after it begins. Kept out of the loop that steps over plain text and
+// usual references, which stays small.
 __attribute__((noinline)) const char* expand_at(Engine& engine, const char* q, const char* end, Params params,
                                                 TextBuffer& out) {
-  char c = *q;
   const char* p = q + 1;
-  if (c != '$') {
-    // Quoted text is copied, quotes included, up to the matching quote.
-    const char* close = static_cast<const char*>(std::memchr(p, c, static_cast<size_t>(end - p)));
-    const char* stop = close ? close + 1 : end;
-    out.append(q, static_cast<size_t>(stop - q));
-    return stop;
-  }
   Reference ref = read_reference(p, end);
   if (!ref.closed) die(engine, "Missing close paren for macro '%s'", std::string(ref.text).c_str());
   if (ref.nested) {
@@ -498,7 +508,7 @@ void expand_into(Engine& engine, std::string_view text, Params params, TextBuffe
       }
     }
     if (q != p) out.append(p, static_cast<size_t>(q - p));
-    p = expand_at(engine, q, end, params, out);
+    p = *q == '$' ? expand_at(engine, q, end, params, out) : copy_quoted(q, end, out);
   }
 }
 

@@ -84,6 +84,8 @@ TEST(Expand, ShortNamesAtEveryPlace) {
     std::string out;
   };
   const std::vector<Case> cases = {
+      {"$a", "1"},             {"$ab", "1b"},        {"$r", "<2>"},        {"$e", "x\\ty"},
+      {"$a$a", "11"},          {"$q", "ERROR quenfold: Macro q not defined"},
       {"$(a)", "1"},           {"$(ab)", "2"},       {"$(abcdefgh)", "8"}, {"$(abcdefghi)", "9"},
       {"$(r)", "<2>"},         {"$(e)", "x\\ty"},    {"$(__x)", "u"},      {"$(ab:z)", "2"},
       {"$(abc)", "ERROR quenfold: Macro abc not defined"},

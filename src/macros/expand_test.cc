@@ -121,6 +121,12 @@ TEST(Expand, SpecialForms) {
       {"$(%:99999999999999999999)", "9223372036854775807"},
       {"$(=:2+3)", "5"},
       {"$(=:2 + 3 * 4)", "14"},
+      // Parentheses and colons on both sides of the 16-byte blocks a long
+      // reference is read in.
+      {"$(=:( 993 + 774 ) * 235 - ( 406 / 376 ) % 412)", "415244"},
+      {"$(=:((((1 + 2) * (3 + 4)) - ((5 + 6) * (7 + 8))) + (((9))))) tail", "-135 tail"},
+      {"$(?:((((((((((x)))))))))):((((((((((yes)))))))))):no)", "((((((((((yes))))))))))"},
+      {"$(?:)))))))))))))))))):a:b)", "ERROR quenfold: Invalid macro usage for '?' - '$(?:<expr1>:<expr2>:<expr3>)'"},
       {"$(?:x:yes:no)", "yes"},
       {"$(?::yes:no)", "no"},
       {"$(?: :yes:no)", "no"},

@@ -230,6 +230,26 @@ struct Reference {
   bool closed = true;     // false when "$(" is never closed
 };
 
+// Takes note of a byte at `at` that matters inside a reference: a '(' or
+// ')' changes the nesting, a '$' makes it nested, the first ':' is kept.
+// True when the byte closes the reference.
+inline bool note_reference_byte(Reference& ref, int& nesting, const char* at) {
+  switch (*at) {
+    case ')':
+      return --nesting == 0;
+    case '(':
+      ++nesting;
+      break;
+    case '$':
+      ref.nested = true;
+      break;
+    default:
+      if (ref.colon == nullptr) ref.colon = at;
+      break;
+  }
+  return false;
+}
+
 // Reads the reference that begins at `p` (after its '$') and returns it;
 // `p` moves past it.
 inline Reference read_reference(const char*& p, const char* end) {
@@ -268,19 +288,10 @@ inline Reference read_reference(const char*& p, const char* end) {
                        _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('$')), _mm_cmpeq_epi8(block, _mm_set1_epi8(':'))))));
       for (; mask != 0; mask &= mask - 1) {
         const char* at = p + __builtin_ctz(mask);
-        char r = *at;
-        if (r == ')') {
-          if (--nesting == 0) {
-            ref.text = std::string_view(start, static_cast<size_t>(at - start));
-            p = at + 1;
-            return ref;
-          }
-        } else if (r == '(') {
-          ++nesting;
-        } else if (r == '$') {
-          ref.nested = true;
-        } else if (ref.colon == nullptr) {
-          ref.colon = at;
+        if (note_reference_byte(ref, nesting, at)) {
+          ref.text = std::string_view(start, static_cast<size_t>(at - start));
+          p = at + 1;
+          return ref;
         }
       }
       p += 16;
@@ -294,16 +305,7 @@ inline Reference read_reference(const char*& p, const char* end) {
         ref.closed = false;
         return ref;
       }
-      char r = *p;
-      if (r == ')') {
-        if (--nesting == 0) break;
-      } else if (r == '(') {
-        ++nesting;
-      } else if (r == '$') {
-        ref.nested = true;
-      } else if (ref.colon == nullptr) {
-        ref.colon = p;
-      }
+      if (note_reference_byte(ref, nesting, p)) break;
     }
   }
   ref.text = std::string_view(start, static_cast<size_t>(p - start));

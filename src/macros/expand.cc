@@ -122,7 +122,7 @@ constexpr RefBytes kRefBytes;
 struct NameFirst {
   bool wanted[256] = {};
   constexpr NameFirst() {
-    for (int c = 0; c < 256; ++c) wanted[c] = true;
+    for (bool& w : wanted) w = true;
     for (int c = '0'; c <= '9'; ++c) wanted[c] = false;
     for (unsigned char c : {'@', '=', '%', '?', '(', ')', '$', ':'}) wanted[c] = false;
   }

@@ -173,7 +173,7 @@ void MacroTable::set_length(Entry& e, MacroId id, size_t length) {
   }
 }
 
-void MacroTable::store_value(Entry& e, MacroId id, std::string_view text) {
+__attribute__((always_inline)) inline void MacroTable::store_value(Entry& e, MacroId id, std::string_view text) {
   forget_pieces(e);
   uint16_t flags = 0;
   if (text.size() <= kInlineValueLength) {
@@ -216,7 +216,7 @@ void MacroTable::release_value(Entry& e, MacroId id) {
   e.flags &= static_cast<uint16_t>(~kValueFlags);
 }
 
-MacroId MacroTable::new_entry(std::string_view name, std::string_view value, uint16_t flags) {
+__attribute__((always_inline)) inline MacroId MacroTable::new_entry(std::string_view name, std::string_view value, uint16_t flags) {
   if (count_ == kNoMacro - 1) throw std::bad_alloc();
   if ((count_ >> kEntryChunkBits) == entry_chunks_.size()) {
     entry_chunks_.push_back(std::unique_ptr<Entry[]>(new Entry[kEntryChunk]));

@@ -97,6 +97,20 @@ const Directive* lookup(std::string_view word) {
 
 void dispatch_directive(Engine& engine, std::string_view line, size_t at, int skipping) {
   std::string_view text = line.substr(at);
+  // The lines that end or switch a conditional block, as they are usually
+  // written, go to it without their word being cut and looked up.
+  if (text == "@ENDIF") {
+    close_block(engine);
+    return;
+  }
+  if (text == "@ELSE") {
+    branch_block(engine, kElse, std::string_view());
+    return;
+  }
+  if (text == "@END") {  // a loop's end; in a skipped block it is skipped too
+    if (skipping == 0) end_directive(engine);
+    return;
+  }
   SplitWord cut = split_word(text);
   const Directive* directive = lookup(cut.word);
   int code = directive ? directive->code : kUnknown;

@@ -101,6 +101,11 @@ const std::vector<Case> kCases = {
     {.name = "loop_nested_same_name", .in = "@FOR i 1 2\n[$i]\n@FOR i a b\n<$i>\n@END\n@END\n", .out = "[1]\n<1>\n<2>\n<a>\n<b>\n"},
     {.name = "loop_with_conditional_body",
      .in = "@FOR i 1 2 3\n@IFDEF i 2\ntwo\n@ELSE\nnot $i\n@ENDIF\n@END\n", .out = "not 1\ntwo\nnot 3\n"},
+    // Block and loop ends in every spelling pair up alike, skipped or not.
+    {.name = "block_and_loop_ends_in_any_spelling",
+     .in = "@IFDEF nosuch\n@IFDEF x\n!@ELSE\n@endif\nskipped\n!@ELSE\nshown\n@Else\nnot\n!@ENDIF\n"
+           "@FOR i 1 2\n@IFDEF nosuch\n@END\n!@END\n@ENDIF\n[$i]\n!@END\nafter\n",
+     .out = "shown\n[1]\n[2]\nafter\n"},
     {.name = "loop_in_skipped_block_ignored", .in = "@IFDEF nosuch\n@FOR i 1 2\n$i\n@END\n@ENDIF\nok\n", .out = "ok\n"},
     {.name = "loop_single_value", .in = "@FOR i only\n$i\n@END\n", .out = "only\n"},
     {.name = "loop_body_empty", .in = "@FOR i 1 2 3\n@END\nok\n", .out = "ok\n"},

@@ -31,6 +31,8 @@ constexpr Directive kDirectives[] = {
     {"ENDIF", kEndif, false},
 };
 constexpr size_t kLongestDirective = 8;
+constexpr size_t kDefineRow = 2;
+static_assert(kDirectives[kDefineRow].code == kDefine, "the row of @DEFINE");
 
 // A name of at most eight bytes packed into one word, so that names compare
 // as integers.
@@ -111,8 +113,19 @@ void dispatch_directive(Engine& engine, std::string_view line, size_t at, int sk
     if (skipping == 0) end_directive(engine);
     return;
   }
-  SplitWord cut = split_word(text);
-  const Directive* directive = lookup(cut.word);
+  SplitWord cut;
+  const Directive* directive;
+  if (text.size() > 8 && std::memcmp(text.data(), "@DEFINE ", 8) == 0) {
+    // The most frequent directive as it is usually written: its word is
+    // known, and its argument begins after the white space that follows.
+    cut.word = text.substr(0, 7);
+    cut.rest = skip_space(text.substr(8));
+    cut.has_rest = !cut.rest.empty();
+    directive = &kDirectives[kDefineRow];
+  } else {
+    cut = split_word(text);
+    directive = lookup(cut.word);
+  }
   int code = directive ? directive->code : kUnknown;
   bool needs_argument = directive ? directive->needs_argument : true;
 

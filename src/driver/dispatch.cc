@@ -31,8 +31,11 @@ constexpr Directive kDirectives[] = {
     {"ENDIF", kEndif, false},
 };
 constexpr size_t kLongestDirective = 8;
+// Rows of the most frequent directives with arguments in kDirectives.
 constexpr size_t kDefineRow = 2;
-static_assert(kDirectives[kDefineRow].code == kDefine, "the row of @DEFINE");
+constexpr size_t kIfdefRow = 11;
+static_assert(kDirectives[kDefineRow].code == kDefine && kDirectives[kIfdefRow].code == kIfdef,
+              "rows of the usual directives");
 
 // A name of at most eight bytes packed into one word, so that names compare
 // as integers.
@@ -95,6 +98,24 @@ const Directive* lookup(std::string_view word) {
   return slot != 0 && kIndex.words[slot - 1] == packed ? &kDirectives[slot - 1] : nullptr;
 }
 
+// The entry of `row`, whose word and blank are the first `length` bytes of
+// `text`, with the word and the argument cut as split_word would cut them.
+const Directive* cut_known(std::string_view text, size_t length, size_t row, SplitWord* cut) {
+  cut->word = text.substr(0, length - 1);
+  cut->rest = skip_space(text.substr(length));
+  cut->has_rest = !cut->rest.empty();
+  return &kDirectives[row];
+}
+
+// When `text` begins with one of the most frequent directives with
+// arguments as it is usually written (the word in capitals and a blank),
+// its entry and the cut text; null otherwise.
+const Directive* usual_directive(std::string_view text, SplitWord* cut) {
+  if (text.size() > 8 && std::memcmp(text.data(), "@DEFINE ", 8) == 0) return cut_known(text, 8, kDefineRow, cut);
+  if (text.size() > 7 && std::memcmp(text.data(), "@IFDEF ", 7) == 0) return cut_known(text, 7, kIfdefRow, cut);
+  return nullptr;
+}
+
 }  // namespace
 
 void dispatch_directive(Engine& engine, std::string_view line, size_t at, int skipping) {
@@ -114,15 +135,8 @@ void dispatch_directive(Engine& engine, std::string_view line, size_t at, int sk
     return;
   }
   SplitWord cut;
-  const Directive* directive;
-  if (text.size() > 8 && std::memcmp(text.data(), "@DEFINE ", 8) == 0) {
-    // The most frequent directive as it is usually written: its word is
-    // known, and its argument begins after the white space that follows.
-    cut.word = text.substr(0, 7);
-    cut.rest = skip_space(text.substr(8));
-    cut.has_rest = !cut.rest.empty();
-    directive = &kDirectives[kDefineRow];
-  } else {
+  const Directive* directive = usual_directive(text, &cut);
+  if (directive == nullptr) {
     cut = split_word(text);
     directive = lookup(cut.word);
   }

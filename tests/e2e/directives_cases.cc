@@ -32,11 +32,16 @@ std::string show_fresh(int line) {
 const std::vector<Case> kCases = {
     // Dispatch.
     {.name = "directive_word_any_case", .in = "@define a 1\n@DeFiNe b 2\n@DEFINE c 3\n$a$b$c\n", .out = "123\n"},
-    // The usual spelling has a path of its own; white space of any kind and
-    // amount after the word means the same there as elsewhere.
+    // The usual spellings of @DEFINE and @IFDEF have a path of their own;
+    // white space of any kind and amount after the word means the same there
+    // as elsewhere.
     {.name = "define_spacing",
      .in = "@DEFINE   a  1 2\n@DEFINE\tb\t3\n!@DEFINE c 4\n@DEFINE \t d 5\n[$a|$b|$c|$d]\n",
      .out = "[1 2|3|4|5]\n"},
+    {.name = "ifdef_spacing",
+     .in = "@DEFINE x 1\n@IFDEF   x\na\n@ENDIF\n@IFDEF\tx 1\nb\n@ENDIF\n@IFDEF x  1\nc\n@ENDIF\n@IFDEF x 2\nd\n@ENDIF\n"
+           "!@IFDEF nosuch\ne\n@ELSE\nf\n@ENDIF\n",
+     .out = "a\nb\nc\nf\n"},
     {.name = "blank_after_at_is_unknown", .in = "@ DEFINE x 1\n", .out = "", .err = at(1, "Unknown directive '@' (-1)"), .status = 1},
     {.name = "unknown_directive_with_argument", .in = "a\n@FOO bar\n", .out = "a\n", .err = at(2, "Unknown directive '@FOO' (-1)"), .status = 1},
     {.name = "unknown_directive_keeps_case", .in = "@foo bar\n", .out = "", .err = at(1, "Unknown directive '@foo' (-1)"), .status = 1},

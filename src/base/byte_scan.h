@@ -1,13 +1,48 @@
 // find_any: the first byte of a range that is one of a few given bytes,
 // sixteen bytes at a time where the processor allows. The line reader, the
-// expander and the writer use it to step over plain text.
+// expander and the writer use it to step over plain text; block_hits and
+// load_padded are the pieces the expander and the tables read bytes with.
 #pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
 
 namespace quenfold {
+
+// The `n` bytes at `p` (n <= 8) as a little-endian word, zero-padded; only
+// those bytes are read.
+inline uint64_t load_padded(const char* p, size_t n) {
+  if (n >= 4) {
+    uint32_t low, high;
+    std::memcpy(&low, p, 4);
+    std::memcpy(&high, p + n - 4, 4);
+    return low | (static_cast<uint64_t>(high) << (8 * (n - 4)));
+  }
+  if (n == 0) return 0;
+  return static_cast<uint64_t>(static_cast<unsigned char>(p[0])) |
+         (static_cast<uint64_t>(static_cast<unsigned char>(p[n >> 1])) << (8 * (n >> 1))) |
+         (static_cast<uint64_t>(static_cast<unsigned char>(p[n - 1])) << (8 * (n - 1)));
+}
+
+#ifdef __SSE2__
+// The bytes of `block` that are one of Bytes, one bit each.
+template <unsigned char... Bytes>
+inline unsigned hits_of(__m128i block) {
+  __m128i hits = _mm_setzero_si128();
+  ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(Bytes))))), ...);
+  return static_cast<unsigned>(_mm_movemask_epi8(hits));
+}
+// The same for the sixteen bytes at `at`.
+template <unsigned char... Bytes>
+inline unsigned block_hits(const void* at) {
+  return hits_of<Bytes...>(_mm_loadu_si128(static_cast<const __m128i*>(at)));
+}
+#endif
 
 // A table of the wanted bytes, for the byte-by-byte path.
 template <unsigned char... Bytes>
@@ -21,15 +56,9 @@ inline constexpr ByteSet<Bytes...> kByteSet{};
 template <unsigned char... Bytes>
 inline const unsigned char* find_any(const unsigned char* p, const unsigned char* end) {
 #ifdef __SSE2__
-  auto hits_in = [](const unsigned char* at) {
-    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    __m128i hits = _mm_setzero_si128();
-    ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(Bytes))))), ...);
-    return static_cast<unsigned>(_mm_movemask_epi8(hits));
-  };
   if (end - p >= 16) {
     while (end - p >= 16) {
-      unsigned mask = hits_in(p);
+      unsigned mask = block_hits<Bytes...>(p);
       if (mask != 0) return p + __builtin_ctz(mask);
       p += 16;
     }
@@ -37,16 +66,13 @@ inline const unsigned char* find_any(const unsigned char* p, const unsigned char
     // The last sixteen bytes: those before p were already seen without a
     // hit, so the first hit of the block is the answer.
     const unsigned char* last = end - 16;
-    unsigned mask = hits_in(last);
+    unsigned mask = block_hits<Bytes...>(last);
     return mask != 0 ? last + __builtin_ctz(mask) : end;
   }
   if (end - p >= 8) {
     // Eight to fifteen bytes: the first eight, then the last eight, as above.
     auto hits_in8 = [](const unsigned char* at) {
-      __m128i block = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at));
-      __m128i hits = _mm_setzero_si128();
-      ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(Bytes))))), ...);
-      return static_cast<unsigned>(_mm_movemask_epi8(hits)) & 0xFFu;
+      return hits_of<Bytes...>(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(at))) & 0xFFu;
     };
     unsigned mask = hits_in8(p);
     if (mask != 0) return p + __builtin_ctz(mask);
@@ -73,10 +99,7 @@ inline const char* find_any_within(const char* begin, const char* p, const char*
 #ifdef __SSE2__
   if (end - p < 16 && end - begin >= 16) {
     const char* last = end - 16;
-    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(last));
-    __m128i hits = _mm_setzero_si128();
-    ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(Bytes))))), ...);
-    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits)) >> (p - last);
+    unsigned mask = block_hits<Bytes...>(last) >> (p - last);
     return mask != 0 ? p + __builtin_ctz(mask) : end;
   }
 #else

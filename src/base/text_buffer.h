@@ -14,23 +14,26 @@
 
 namespace quenfold {
 
+// Copies `n` bytes, sizeof(Word) <= n <= 2 * sizeof(Word), as a first and a
+// last word that may overlap.
+template <typename Word>
+inline void copy_ends(char* to, const char* from, size_t n) {
+  Word first, last;
+  std::memcpy(&first, from, sizeof first);
+  std::memcpy(&last, from + n - sizeof last, sizeof last);
+  std::memcpy(to, &first, sizeof first);
+  std::memcpy(to + n - sizeof last, &last, sizeof last);
+}
+
 // Copies `n` bytes that do not overlap. Short copies, the usual case in
 // expansion, are a few overlapping moves instead of a call.
 inline void copy_bytes(char* to, const char* from, size_t n) {
   if (n > 16) {
     std::memcpy(to, from, n);
   } else if (n >= 8) {
-    uint64_t a, b;
-    std::memcpy(&a, from, 8);
-    std::memcpy(&b, from + n - 8, 8);
-    std::memcpy(to, &a, 8);
-    std::memcpy(to + n - 8, &b, 8);
+    copy_ends<uint64_t>(to, from, n);
   } else if (n >= 4) {
-    uint32_t a, b;
-    std::memcpy(&a, from, 4);
-    std::memcpy(&b, from + n - 4, 4);
-    std::memcpy(to, &a, 4);
-    std::memcpy(to + n - 4, &b, 4);
+    copy_ends<uint32_t>(to, from, n);
   } else if (n != 0) {
     to[0] = from[0];
     to[n >> 1] = from[n >> 1];

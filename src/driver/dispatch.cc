@@ -7,6 +7,7 @@
 #include "control/control.h"
 #include "diag/diag.h"
 #include "input/line_reader.h"
+#include "base/byte_scan.h"
 #include "base/words.h"
 #include "macros/macros.h"
 
@@ -81,19 +82,7 @@ const Directive* lookup(std::string_view word) {
   // The bytes of the word, with bit 5 of each cleared: that turns lower-case
   // letters into upper-case ones and leaves every other byte a non-letter,
   // so only the names in the table, in any case, can match.
-  const char* p = name.data();
-  size_t n = name.size();
-  uint64_t packed;
-  if (n >= 4) {
-    uint32_t low, high;
-    std::memcpy(&low, p, 4);
-    std::memcpy(&high, p + n - 4, 4);
-    packed = low | (static_cast<uint64_t>(high) << (8 * (n - 4)));
-  } else {
-    packed = 0;
-    for (size_t i = 0; i < n; ++i) packed |= static_cast<uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);
-  }
-  packed &= ~0x2020202020202020ULL;
+  uint64_t packed = load_padded(name.data(), name.size()) & ~0x2020202020202020ULL;
   unsigned slot = kIndex.slot[(packed * kIndex.multiplier) >> DirectiveIndex::kShift];
   return slot != 0 && kIndex.words[slot - 1] == packed ? &kDirectives[slot - 1] : nullptr;
 }

@@ -2,10 +2,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 #include "base/byte_scan.h"
 #include "diag/diag.h"
 #include "input/line_reader.h"
@@ -139,11 +135,10 @@ struct UsualReference {
   const char* after;
 };
 
-// Completes `ref` when the name at `name` (of `n` bytes) ends at `stop`: a
+// Completes `ref` when a name of `n` bytes ends at `stop`: a
 // ')' or, for a call, a ':' followed by arguments without '$' or '(' and a
 // ')'. False for any other ending.
-inline bool end_usual_reference(const char* name, size_t n, const char* stop, const char* end,
-                                UsualReference* ref) {
+inline bool end_usual_reference(size_t n, const char* stop, const char* end, UsualReference* ref) {
   ref->length = n;
   if (*stop == ')') {
     ref->colon = nullptr;
@@ -153,7 +148,6 @@ inline bool end_usual_reference(const char* name, size_t n, const char* stop, co
   if (*stop != ':') return false;
   const char* close = find_any<'(', ')', '$'>(stop + 1, end);
   if (close == end || *close != ')') return false;
-  (void)name;
   ref->colon = stop;
   ref->after = close + 1;
   return true;
@@ -182,12 +176,7 @@ inline bool read_usual_reference(const char* begin, const char* q, const char* e
   // last sixteen of the text when it has them.
   if (end - name >= 16 || end - begin >= 16) {
     const char* at = end - name >= 16 ? name : end - 16;
-    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('(')),
-                                             _mm_cmpeq_epi8(block, _mm_set1_epi8(')'))),
-                                _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('$')),
-                                             _mm_cmpeq_epi8(block, _mm_set1_epi8(':'))));
-    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits)) >> (name - at);
+    unsigned mask = block_hits<'(', ')', '$', ':'>(at) >> (name - at);
     if (mask == 0) return false;
     n = static_cast<size_t>(__builtin_ctz(mask));
     if (n > MacroTable::kShortName) return false;
@@ -197,9 +186,9 @@ inline bool read_usual_reference(const char* begin, const char* q, const char* e
       std::memcpy(&first, name, 8);
       ref->word = (first << (64 - 8 * n)) >> (64 - 8 * n);
     } else {
-      ref->word = MacroTable::short_word(name, n);
+      ref->word = load_padded(name, n);
     }
-    return end_usual_reference(name, n, name + n, end, ref);
+    return end_usual_reference(n, name + n, end, ref);
   }
 #else
   (void)begin;
@@ -209,8 +198,8 @@ inline bool read_usual_reference(const char* begin, const char* q, const char* e
   while (close != stop && !kRefBytes.special[static_cast<unsigned char>(*close)]) ++close;
   if (close == stop) return false;
   n = static_cast<size_t>(close - name);
-  ref->word = MacroTable::short_word(name, n);
-  return end_usual_reference(name, n, close, end, ref);
+  ref->word = load_padded(name, n);
+  return end_usual_reference(n, close, end, ref);
 }
 
 struct DepthGuard {
@@ -282,11 +271,7 @@ inline Reference read_reference(const char*& p, const char* end) {
 #ifdef __SSE2__
     // Sixteen bytes at a time: the bytes that matter in a block in turn.
     while (end - p >= 16) {
-      __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(
-          _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('(')), _mm_cmpeq_epi8(block, _mm_set1_epi8(')'))),
-                       _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('$')), _mm_cmpeq_epi8(block, _mm_set1_epi8(':'))))));
-      for (; mask != 0; mask &= mask - 1) {
+      for (unsigned mask = block_hits<'(', ')', '$', ':'>(p); mask != 0; mask &= mask - 1) {
         const char* at = p + __builtin_ctz(mask);
         if (note_reference_byte(ref, nesting, at)) {
           ref.text = std::string_view(start, static_cast<size_t>(at - start));
@@ -426,7 +411,7 @@ void expand_value(Engine& engine, MacroId macro, std::string_view value, Params 
     switch (piece->kind) {
       case ValuePiece::kText:
       case ValuePiece::kParameter:
-        break;
+        break;  // written in stretches above
       case ValuePiece::kName:
         expand_call(engine, text, std::string_view::npos, out);
         break;

@@ -225,7 +225,7 @@ __attribute__((always_inline)) inline MacroId MacroTable::new_entry(std::string_
   Entry& e = at(id);
   e = Entry{{0}, {kEmpty}, 0, 0, flags, 0, kNoMacro, id, 0};
   if (name.size() <= kShortName) {
-    e.short_name = short_word(name.data(), name.size());
+    e.short_name = load_padded(name.data(), name.size());
   } else {
     e.name = store(name.data(), name.size());
   }

@@ -17,6 +17,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/byte_scan.h"
+
 namespace quenfold {
 
 // A piece of a macro value as expansion sees it: a run of text that stays
@@ -78,7 +80,7 @@ class MacroTable {
 
   // The first (oldest) entry of `name`, or kNoMacro.
   MacroId find(std::string_view name) const {
-    if (name.size() <= kShortName) return find_short(short_word(name.data(), name.size()), name.size());
+    if (name.size() <= kShortName) return find_short(load_padded(name.data(), name.size()), name.size());
     const Bucket* b = bucket_of(name, hash_long(name));
     return b ? b->id : kNoMacro;
   }
@@ -86,15 +88,8 @@ class MacroTable {
   // Names of up to this many bytes are kept in their entry, and found by
   // one comparison of a word.
   static constexpr size_t kShortName = 8;
-  // The bytes of a short name as a word, zero-padded.
-  static uint64_t short_word(const char* p, size_t n) {
-    if (n >= 4) return load32(p) | (static_cast<uint64_t>(load32(p + n - 4)) << (8 * (n - 4)));
-    if (n == 0) return 0;
-    return static_cast<uint64_t>(static_cast<unsigned char>(p[0])) |
-           (static_cast<uint64_t>(static_cast<unsigned char>(p[n >> 1])) << (8 * (n >> 1))) |
-           (static_cast<uint64_t>(static_cast<unsigned char>(p[n - 1])) << (8 * (n - 1)));
-  }
-  // The first entry of the short name whose word is `word` and length `n`.
+  // The first entry of the short name whose word is `word` (its bytes as
+  // load_padded gives them) and length `n`.
   MacroId find_short(uint64_t word, size_t n) const {
     MacroId id = kNoMacro;
     short_entry(word, n, &id);
@@ -121,9 +116,9 @@ class MacroTable {
     }
     if (flags & kHasReference) return false;
     if (id == kRowLine && line_shown_ != line_) refresh_line();
-    *value = {value_bytes(*e), e->value_len != kLongLength ? e->value_len : long_length(id)};
-    *escape = (e->flags & kHasEscape) != 0;
-    *padded = (e->flags & kInlineValue) != 0;
+    *value = {e->value, length_of(*e, id)};  // in storage, a block of its own or the line text
+    *escape = (flags & kHasEscape) != 0;
+    *padded = false;
     return true;
   }
 
@@ -133,7 +128,7 @@ class MacroTable {
   std::string_view value(MacroId id) {
     if (id == kRowLine && line_shown_ != line_) refresh_line();
     const Entry& e = at(id);
-    return {value_bytes(e), e.value_len != kLongLength ? e.value_len : long_length(id)};
+    return {value_bytes(e), length_of(e, id)};
   }
   bool user_defined(MacroId id) const { return id >= kPredefinedCount; }
   // Whether the value holds a '$', so that expanding it can change it.
@@ -254,16 +249,11 @@ class MacroTable {
     return entry_chunks_[id >> kEntryChunkBits][id & (kEntryChunk - 1)];
   }
 
-  static uint32_t load32(const char* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-  }
   // Names of up to eight bytes, the usual case, are hashed here with one
   // multiplication; longer ones word by word.
   static uint32_t hash(std::string_view s) {
     size_t n = s.size();
-    return n <= kShortName ? hash_short(short_word(s.data(), n), n) : hash_long(s);
+    return n <= kShortName ? hash_short(load_padded(s.data(), n), n) : hash_long(s);
   }
   static uint32_t hash_short(uint64_t word, size_t n) {
     // A bit of a product depends only on the bits of what is multiplied
@@ -293,13 +283,18 @@ class MacroTable {
   }
   // The bucket of `name` (hash `h`), or the free one where it would go.
   size_t slot_of(std::string_view name, uint32_t h) const {
+    size_t n = name.size();
+    bool short_name = n <= kShortName;
+    uint64_t word = short_name ? load_padded(name.data(), n) : 0;
     size_t mask = mask_;
     for (size_t i = h & mask;; i = (i + 1) & mask) {
       const Bucket& b = buckets_[i];
       if (b.id == kNoMacro) return i;
       if (b.hash == h) {
         const Entry& e = at(b.id);
-        if (e.name_len == name.size() && same_bytes(name_of(e).data(), name.data(), name.size())) return i;
+        if (e.name_len == n && (short_name ? e.short_name == word : std::memcmp(e.name, name.data(), n) == 0)) {
+          return i;
+        }
       }
     }
   }
@@ -309,13 +304,6 @@ class MacroTable {
   }
   Bucket* bucket_of(std::string_view name, uint32_t h) {
     return const_cast<Bucket*>(static_cast<const MacroTable*>(this)->bucket_of(name, h));
-  }
-  static bool same_bytes(const char* a, const char* b, size_t n) {
-    if (n <= 8) {
-      if (n >= 4) return load32(a) == load32(b) && load32(a + n - 4) == load32(b + n - 4);
-      return n == 0 || (a[0] == b[0] && a[n >> 1] == b[n >> 1] && a[n - 1] == b[n - 1]);
-    }
-    return std::memcmp(a, b, n) == 0;
   }
 
   MacroId append(std::string_view name, std::string_view value, bool only_new);

@@ -15,10 +15,10 @@ namespace quenfold {
 class Writer {
  public:
   // Writes to `fd`, or appends to `*sink` when it is not null.
-  explicit Writer(int fd, std::string* sink = nullptr) : fd_(fd), sink_(sink) { buffer_.reserve(kRoom); }
+  explicit Writer(int fd, std::string* sink = nullptr) : Writer(fd, sink, nullptr, nullptr) {}
   // Hands what is written to `write` as stream 1: 0 when taken, -1 on failure.
   using WriteFn = int (*)(void* context, int stream, const char* data, size_t size);
-  Writer(WriteFn write, void* context) : write_(write), context_(context) { buffer_.reserve(kRoom); }
+  Writer(WriteFn write, void* context) : Writer(-1, nullptr, write, context) {}
   // The first of `sink`, `write` and `fd` that is set.
   Writer(int fd, std::string* sink, WriteFn write, void* context)
       : fd_(fd), sink_(sink), write_(sink ? nullptr : write), context_(context) {

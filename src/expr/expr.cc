@@ -56,18 +56,42 @@ enum ByteClass : unsigned char { kOther = 0, kSpace, kDigit, kEnd, kOperatorBase
 
 struct LexTables {
   unsigned char byte_class[256] = {};
+  // 1 + the token of an operator byte that is a token by itself whatever
+  // follows it ('-' may begin a number; '<', '>' may begin "<=", ">="), or 0.
+  unsigned char simple_token[256] = {};
   constexpr LexTables() {
     for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'}) byte_class[c] = kSpace;
     for (unsigned char c = '0'; c <= '9'; ++c) byte_class[c] = kDigit;
     byte_class[0] = kEnd;
     for (int code = 0; kOperators[code] != '\0'; ++code) {
       byte_class[static_cast<unsigned char>(kOperators[code])] = static_cast<unsigned char>(kOperatorBase + code);
+      if (code != kMinus && code != kLt && code != kGt) {
+        simple_token[static_cast<unsigned char>(kOperators[code])] = static_cast<unsigned char>(code + 1);
+      }
     }
   }
 };
 constexpr LexTables kLex;
 
 inline unsigned char byte_class(char c) { return kLex.byte_class[static_cast<unsigned char>(c)]; }
+
+// The binary operators by precedence, loosest first: | (any operand not
+// zero gives 1), & (every operand not zero gives 1), the comparisons (each
+// gives 0 or 1, which is the left side of the next), + -, and * / %. All
+// are left-associative and every operand is evaluated. Every other token
+// has level 0 and ends the operands and operators of a group.
+struct Levels {
+  unsigned char of[kEoi + 1] = {};
+  constexpr Levels() {
+    of[kOr] = 1;
+    of[kAnd] = 2;
+    for (int t : {kEq, kLt, kGt, kLe, kGe, kNe}) of[t] = 3;
+    of[kPlus] = of[kMinus] = 4;
+    of[kTimes] = of[kDivide] = of[kMod] = 5;
+  }
+};
+constexpr Levels kLevels;
+constexpr int kDeepestLevel = 5;
 
 class Evaluator {
  public:
@@ -76,7 +100,7 @@ class Evaluator {
 
   int32_t run() {
     next_token();
-    int32_t value = expression(1);
+    int32_t value = group();
     if (token_ != kEoi) fail("Syntax error - token != EOI");
     return value;
   }
@@ -85,11 +109,40 @@ class Evaluator {
   [[noreturn]] static void fail(const char* message) { die_prefixed(kPrefix, "%s", message); }
 
   // Reads the next token into token_ (and a number's value into value_).
-  // Tokens never span white space and white space only separates them, so
-  // the lexer skips it and reads on; the text ends with a NUL at end_.
+  // The usual ones, after at most one blank, are read here: an operator of
+  // one byte that no other byte can follow in a token, and a decimal number
+  // of up to 18 digits. Everything else is read by read_token.
   void next_token() {
     const char* p = pos_;
     if (*p == ' ') ++p;  // the usual single blank between tokens
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (const unsigned char simple = kLex.simple_token[c]; simple != 0) {
+      token_ = simple - 1;
+      pos_ = p + 1;
+      return;
+    }
+    if (static_cast<unsigned char>(c - '1') < 9) {
+      // Up to 18 decimal digits cannot overflow: they are read here.
+      const char* limit = p + 18;
+      unsigned long long magnitude = c - '0';
+      const char* q = p + 1;
+      unsigned d;
+      while (q != limit && (d = static_cast<unsigned>(static_cast<unsigned char>(*q)) - 48u) < 10) {
+        magnitude = magnitude * 10 + d;
+        ++q;
+      }
+      if (byte_class(*q) != kDigit) {
+        value_ = to_int32(static_cast<uint32_t>(magnitude));
+        pos_ = q;
+        token_ = kNumber;
+        return;
+      }
+    }
+    read_token(p);
+  }
+
+  // Reads the token at or after `p` (white space first): any token.
+  __attribute__((noinline)) void read_token(const char* p) {
     while (byte_class(*p) == kSpace) ++p;
     pos_ = p;
     const char c = *p;
@@ -164,31 +217,29 @@ class Evaluator {
     return value;
   }
 
-  // The binary operators by precedence, loosest first: | (any operand not
-  // zero gives 1), & (every operand not zero gives 1), the comparisons (each
-  // gives 0 or 1, which is the left side of the next), + -, and * / %. All
-  // are left-associative and every operand is evaluated.
-  static int precedence(int token) {
-    switch (token) {
-      case kOr: return 1;
-      case kAnd: return 2;
-      case kEq: case kLt: case kGt: case kLe: case kGe: case kNe: return 3;
-      case kPlus: case kMinus: return 4;
-      case kTimes: case kDivide: case kMod: return 5;
-      default: return 0;
-    }
-  }
 
-  // expression: primary { operator expression-of-higher-precedence }
-  int32_t expression(int loosest) {
-    int32_t left = primary();
+  // group: operand { operator operand }, up to the first token that is not a
+  // binary operator, which is left in token_. An operator is applied when the
+  // token after its right operand is read and binds no tighter, so the
+  // pending ones always bind tighter from bottom to top: at most one a level.
+  int32_t group() {
+    int32_t lefts[kDeepestLevel];
+    int ops[kDeepestLevel];
+    int pending = 0;
+    int32_t value = operand();
     for (;;) {
       const int op = token_;
-      const int level = precedence(op);
-      if (level < loosest || level == 0) return left;
+      const int level = kLevels.of[op];
+      while (pending > 0 && kLevels.of[ops[pending - 1]] >= level) {
+        --pending;
+        value = apply(ops[pending], lefts[pending], value);
+      }
+      if (level == 0) return value;
+      lefts[pending] = value;
+      ops[pending] = op;
+      ++pending;
       next_token();
-      const int32_t right = expression(level + 1);
-      left = apply(op, left, right);
+      value = operand();
     }
   }
 
@@ -217,8 +268,8 @@ class Evaluator {
     }
   }
 
-  // primary: NUMBER | ( or-list )
-  int32_t primary() {
+  // operand: NUMBER | ( group ); reads the token after it.
+  int32_t operand() {
     if (token_ == kNumber) {
       const int32_t value = value_;
       next_token();
@@ -227,7 +278,7 @@ class Evaluator {
     if (token_ != kLp) fail("Syntax error - token != LP");
     if (++depth_ > kMaxExprNesting) fail("Expression nested too deeply");
     next_token();
-    const int32_t value = expression(1);
+    const int32_t value = group();
     if (token_ != kRp) fail("Syntax error - token != RP");
     --depth_;
     next_token();

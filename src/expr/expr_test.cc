@@ -4,9 +4,13 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <random>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "base/chars.h"
 #include "diag/diag.h"
 
 namespace quenfold {
@@ -72,6 +76,11 @@ TEST(ExprTest, Values) {
       {"1\t+\n2\v*\f3\r ", 7},
       {"  42  ", 42},
       {"((((((7))))))", 7},
+      // Tokens need no white space between them, and any amount separates them.
+      {"12+3*4", 24},
+      {"(12)+(3)*(4)", 24},
+      {"2<=3&3>=2|0", 1},
+      {"1  +\t 2 \t\t* \n3", 7},
       {"(1 | 0) + (2 & 3) + (4 = 4)", 3},
   };
   for (const ValueCase& c : cases) {
@@ -156,6 +165,12 @@ TEST(ExprTest, WrapsAtThirtyTwoBits) {
       {"7 % -1", 0},
       {"-2147483648 / 2", -1073741824},
       {"-2147483648 % 3", -2},
+      // Numbers of up to 18 digits are read apart from longer ones.
+      {"123456789012345678", static_cast<int32_t>(123456789012345678 & 0xFFFFFFFF)},
+      {"1234567890123456789", static_cast<int32_t>(1234567890123456789 & 0xFFFFFFFF)},
+      {"-123456789012345678", static_cast<int32_t>(-123456789012345678 & 0xFFFFFFFF)},
+      {"9223372036854775807 + 1", 0},
+      {"9223372036854775808", -1},
   };
   for (const ValueCase& c : cases) {
     SCOPED_TRACE(c.text);
@@ -200,6 +215,112 @@ TEST(ExprTest, LongText) {
   EXPECT_EQ(eval_expr(long_number), 15);  // octal 17
   std::string bad = std::string(400, ' ') + "1 ?" + std::string(300, 'z');
   EXPECT_EQ(fatal_line(bad), "expr: Invalid operator ?" + std::string(300, 'z'));
+}
+
+// A plain recursive-descent reading of the same grammar, one function a
+// level, to check the evaluator on many well-formed expressions.
+class Reference {
+ public:
+  explicit Reference(const std::vector<std::string>& tokens) : tokens_(tokens) {}
+  int32_t run() { return level(1); }
+
+ private:
+  static int level_of(const std::string& t) {
+    if (t == "|") return 1;
+    if (t == "&") return 2;
+    if (t == "=" || t == "<" || t == ">" || t == "<=" || t == ">=" || t == "!=") return 3;
+    if (t == "+" || t == "-") return 4;
+    if (t == "*" || t == "/" || t == "%") return 5;
+    return 0;
+  }
+  int32_t level(int n) {
+    if (n > 5) return primary();
+    int32_t left = level(n + 1);
+    while (next_ < tokens_.size() && level_of(tokens_[next_]) == n) {
+      const std::string op = tokens_[next_++];
+      const int64_t l = left, r = level(n + 1);
+      int64_t v;
+      if (op == "|") v = l != 0 || r != 0;
+      else if (op == "&") v = l != 0 && r != 0;
+      else if (op == "=") v = l == r;
+      else if (op == "<") v = l < r;
+      else if (op == ">") v = l > r;
+      else if (op == "<=") v = l <= r;
+      else if (op == ">=") v = l >= r;
+      else if (op == "!=") v = l != r;
+      else if (op == "+") v = l + r;
+      else if (op == "-") v = l - r;
+      else if (op == "*") v = l * r;
+      else if (r == 0) throw std::runtime_error("division by zero");
+      else if (op == "/") v = l / r;
+      else v = l % r;
+      left = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v)));
+    }
+    return left;
+  }
+  int32_t primary() {
+    const std::string& t = tokens_[next_++];
+    if (t != "(") return static_cast<int32_t>(std::stoll(t));
+    int32_t value = level(1);
+    ++next_;  // ")"
+    return value;
+  }
+  const std::vector<std::string>& tokens_;
+  size_t next_ = 0;
+};
+
+TEST(ExprTest, AgreesWithPlainReading) {
+  const char* ops[] = {"+", "-", "*", "/", "%", "|", "&", "=", "<", ">", "<=", ">=", "!="};
+  const char* numbers[] = {"0", "1", "2", "3", "-1", "7", "100", "2147483647", "-2147483648", "65536", "-13"};
+  std::mt19937 rng(2026);
+  std::vector<std::string> tokens;
+  auto operand = [&](auto&& self, int depth) -> void {
+    if (depth < 4 && rng() % 4 == 0) {
+      tokens.push_back("(");
+      self(self, depth + 1);
+      for (unsigned k = rng() % 4; k > 0; --k) {
+        tokens.push_back(ops[rng() % std::size(ops)]);
+        self(self, depth + 1);
+      }
+      tokens.push_back(")");
+    } else {
+      tokens.push_back(numbers[rng() % std::size(numbers)]);
+    }
+  };
+  int compared = 0;
+  for (int i = 0; i < 20000; ++i) {
+    tokens.clear();
+    operand(operand, 0);
+    for (unsigned k = rng() % 6; k > 0; --k) {
+      tokens.push_back(ops[rng() % std::size(ops)]);
+      operand(operand, 0);
+    }
+    // Blanks between every token, or none where no two tokens would join.
+    std::string text;
+    for (const std::string& t : tokens) {
+      if (!text.empty() && (rng() % 2 || is_digit(static_cast<unsigned char>(t.back())) ||
+                            t[0] == '-' || t == "=" || is_digit(static_cast<unsigned char>(text.back())))) {
+        text += ' ';
+      }
+      text += t;
+    }
+    SCOPED_TRACE(text);
+    std::string expected;
+    try {
+      expected = std::to_string(Reference(tokens).run());
+    } catch (const std::runtime_error&) {
+      expected = "expr: division by zero";
+    }
+    std::string got;
+    try {
+      got = std::to_string(eval_expr(text));
+      ++compared;
+    } catch (const Fatal& fatal) {
+      got = fatal.line();
+    }
+    ASSERT_EQ(got, expected);
+  }
+  EXPECT_GT(compared, 5000);
 }
 
 }  // namespace

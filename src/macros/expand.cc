@@ -41,9 +41,12 @@ void expand_value(Engine& engine, MacroId macro, std::string_view value, Params 
 
 // The value of `macro` expanded with the arguments in `args` (the text after
 // the reference's ':', split at commas) when `with_args`; without, the value
-// has no parameters (the caller's are not passed on).
+// has no parameters (the caller's are not passed on). `within` is where a
+// text that holds the arguments begins, so that the blocks that end with
+// them may be read.
 __attribute__((always_inline)) inline void call_macro(Engine& engine, MacroId macro, std::string_view args,
-                                                      bool with_args, TextBuffer& out) {
+                                                      bool with_args, TextBuffer& out,
+                                                      const char* within = nullptr) {
   std::string_view value = engine.macros.value(macro);
   if (engine.macros.has_escape(macro)) engine.escapes = true;
   if (!engine.macros.has_reference(macro)) {
@@ -55,12 +58,14 @@ __attribute__((always_inline)) inline void call_macro(Engine& engine, MacroId ma
     return;
   }
   size_t mark = engine.params.size();
-  std::string_view rest = args;
+  const char* p = args.data();
+  const char* end = p + args.size();
+  if (within == nullptr) within = p;
   for (;;) {
-    size_t comma = find_byte<','>(rest);
-    engine.params.push_back(skip_space(rest.substr(0, comma)));
-    if (comma == std::string_view::npos) break;
-    rest.remove_prefix(comma + 1);
+    const char* comma = find_any_within<','>(within, p, end);
+    engine.params.push_back(skip_space(std::string_view(p, static_cast<size_t>(comma - p))));
+    if (comma == end) break;
+    p = comma + 1;
   }
   expand_value(engine, macro, value, Params{mark, engine.params.size() - mark}, out);
   engine.params.resize(mark);
@@ -430,8 +435,8 @@ void expand_value(Engine& engine, MacroId macro, std::string_view value, Params 
 
 // call_macro with arguments, kept out of the expander's loop.
 __attribute__((noinline)) void call_with_args(Engine& engine, MacroId macro, std::string_view args,
-                                              TextBuffer& out) {
-  call_macro(engine, macro, args, true, out);
+                                              const char* within, TextBuffer& out) {
+  call_macro(engine, macro, args, true, out, within);
 }
 
 // Copies the quoted text that begins at `q`, quotes included, up to the
@@ -516,7 +521,7 @@ void expand_into(Engine& engine, std::string_view text, Params params, TextBuffe
       if (ref.colon != nullptr && (macro = macros.find_short(ref.word, ref.length)) != kNoMacro) {
         out.append(p, static_cast<size_t>(q - p));
         std::string_view args(ref.colon + 1, static_cast<size_t>(ref.after - 1 - (ref.colon + 1)));
-        call_with_args(engine, macro, args, out);
+        call_with_args(engine, macro, args, text.data(), out);
         check_text_limit(engine, out);
         p = ref.after;
         continue;

@@ -108,6 +108,33 @@ TEST(Expand, ShortNamesAtEveryPlace) {
   }
 }
 
+// A call's arguments are split at commas a block at a time where the text
+// around them allows: commas before the reference and after it, at every
+// distance, must not count.
+TEST(Expand, CallArgumentsAtEveryPlace) {
+  const Defs defs = {{"c", "[$(0)|$(1)|$(2)]"}, {"abcdefgh", "<$(1)>"}};
+  struct Case {
+    std::string ref;
+    std::string out;
+  };
+  const std::vector<Case> cases = {
+      {"$(c:x,y,z)", "[x|y|z]"},  {"$(c: x , y)", "[x |y|]"}, {"$(c:,,)", "[||]"},
+      {"$(c:a,b,c,d)", "[a|b|c]"}, {"$(c:)", "[||]"},            {"$(c:only)", "[only||]"},
+      {"$(abcdefgh:one,two)", "<two>"},
+      {"$(c:a long first argument,and a second one of some length,3)",
+       "[a long first argument|and a second one of some length|3]"},
+  };
+  for (const Case& c : cases) {
+    for (size_t before = 0; before <= 20; ++before) {
+      for (size_t after = 0; after <= 20; after += 3) {
+        std::string pad_before(before, ','), pad_after(after, ',');
+        SCOPED_TRACE(c.ref + " " + std::to_string(before) + " " + std::to_string(after));
+        EXPECT_EQ(expand(defs, pad_before + c.ref + pad_after), pad_before + c.out + pad_after);
+      }
+    }
+  }
+}
+
 TEST(Expand, SpecialForms) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"$(%:1 3 5)", "1 3 5"},

@@ -4,7 +4,9 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <type_traits>
 
 #include "base/byte_scan.h"
 #include "base/text_buffer.h"
@@ -108,6 +110,36 @@ MacroTable::~MacroTable() {
     const Entry& e = at(id);
     if ((e.flags & (kRemoved | kHeapValue)) == kHeapValue) heap_free(e.value);
   }
+  drop_chunks(0);
+}
+
+void MacroTable::add_chunk() {
+  static_assert(std::is_trivially_destructible_v<Entry>, "chunks are dropped without destroying entries");
+  // Room first, so that nothing is lost when there is none.
+  if (entry_chunks_.size() == entry_chunks_.capacity()) entry_chunks_.reserve(2 * entry_chunks_.size() + 16);
+  size_t index = entry_chunks_.size();
+  if (index < kSmallChunks) {
+    entry_chunks_.push_back(new Entry[kEntryChunk]);
+    return;
+  }
+  size_t arena = (index - kSmallChunks) / kChunksPerArena;
+  if (arena == entry_arenas_.size()) {
+    entry_arenas_.reserve(arena + 1);
+    entry_arenas_.push_back(huge_alloc(kHugePage));
+  }
+  char* at = static_cast<char*>(entry_arenas_[arena]) + (index - kSmallChunks) % kChunksPerArena * kChunkBytes;
+  Entry* chunk = reinterpret_cast<Entry*>(at);
+  std::uninitialized_default_construct_n(chunk, kEntryChunk);
+  entry_chunks_.push_back(chunk);
+}
+
+void MacroTable::drop_chunks(size_t keep) {
+  if (keep >= entry_chunks_.size()) return;
+  for (size_t i = keep; i < entry_chunks_.size() && i < kSmallChunks; ++i) delete[] entry_chunks_[i];
+  entry_chunks_.resize(keep);
+  size_t arenas = keep <= kSmallChunks ? 0 : (keep - kSmallChunks + kChunksPerArena - 1) / kChunksPerArena;
+  for (size_t a = arenas; a < entry_arenas_.size(); ++a) huge_free(entry_arenas_[a], kHugePage);
+  entry_arenas_.resize(arenas);
 }
 
 uint32_t MacroTable::hash_long(std::string_view s) {
@@ -219,7 +251,7 @@ void MacroTable::release_value(Entry& e, MacroId id) {
 __attribute__((always_inline)) inline MacroId MacroTable::new_entry(std::string_view name, std::string_view value, uint16_t flags) {
   if (count_ == kNoMacro - 1) throw std::bad_alloc();
   if ((count_ >> kEntryChunkBits) == entry_chunks_.size()) {
-    entry_chunks_.push_back(std::unique_ptr<Entry[]>(new Entry[kEntryChunk]));
+    add_chunk();
   }
   MacroId id = count_;
   Entry& e = at(id);
@@ -384,7 +416,7 @@ void MacroTable::erase_bucket(Bucket* b) {
 }
 
 void MacroTable::grow_index() {
-  std::vector<Bucket> grown(buckets_.size() * 2, Bucket{0, kNoMacro});
+  std::vector<Bucket, HugeAllocator<Bucket>> grown(buckets_.size() * 2, Bucket{0, kNoMacro});
   size_t mask = grown.size() - 1;
   for (const Bucket& b : buckets_) {
     if (b.id == kNoMacro) continue;
@@ -503,7 +535,7 @@ void MacroTable::compact_entries() {
 
   count_ = n;
   removed_ = 0;
-  entry_chunks_.resize((count_ >> kEntryChunkBits) + 1);
+  drop_chunks((count_ >> kEntryChunkBits) + 1);
 }
 
 void MacroTable::refresh_line() {

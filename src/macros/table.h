@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/byte_scan.h"
+#include "base/huge_pages.h"
 
 namespace quenfold {
 
@@ -337,11 +338,20 @@ class MacroTable {
   void release(size_t n) { garbage_ += n; }
   void maybe_compact_storage();
 
-  std::vector<std::unique_ptr<Entry[]>> entry_chunks_;
+  // Entries live in chunks of kEntryChunk. The first kSmallChunks are
+  // allocated one by one; a table larger than that takes the rest from
+  // blocks of huge pages, kChunksPerArena chunks to a block.
+  static constexpr size_t kSmallChunks = 64;
+  static constexpr size_t kChunkBytes = sizeof(Entry) * kEntryChunk;
+  static constexpr size_t kChunksPerArena = kHugePage / kChunkBytes;
+  void add_chunk();
+  void drop_chunks(size_t keep);  // frees the chunks from `keep` on
+  std::vector<Entry*> entry_chunks_;
+  std::vector<void*> entry_arenas_;  // kHugePage bytes each
   MacroId count_ = 0;  // ids in use, removed ones included
   size_t live_ = 0;
   size_t removed_ = 0;
-  std::vector<Bucket> buckets_;
+  std::vector<Bucket, HugeAllocator<Bucket>> buckets_;
   size_t mask_ = 0;   // buckets_.size() - 1
   size_t names_ = 0;  // buckets in use
 

@@ -111,6 +111,41 @@ TEST(MacroTable, ManyNamesWithACommonPrefix) {
   }
 }
 
+// A table large enough that most of its entries live in blocks of huge
+// pages, shrunk (its entries compacted and the chunks past them let go) and
+// grown again, twice: to a size inside the blocks and to one below them.
+// Every name keeps its value; a chunk used after it was let go would fault.
+TEST(MacroTable, LargeTableShrinksAndGrowsAgain) {
+  MacroTable t;
+  const int n = 200000;
+  auto name = [](int i) { return "m" + std::to_string(i); };
+  for (int i = 0; i < n; ++i) t.append(name(i), "value" + std::to_string(i));
+  for (int keep_every : {3, 1000}) {
+    for (int i = 0; i < n; ++i) {
+      if (i % keep_every != 0) {
+        ASSERT_EQ(t.remove_first(name(i)), 0) << i;
+      }
+    }
+    for (int i = 0; i < n; ++i) {
+      MacroId id = t.find(name(i));
+      if (i % keep_every != 0) {
+        ASSERT_EQ(id, kNoMacro) << i;
+      } else {
+        ASSERT_NE(id, kNoMacro) << i;
+        ASSERT_EQ(t.value(id), "value" + std::to_string(i));
+      }
+    }
+    for (int i = 0; i < n; ++i) {
+      if (i % keep_every != 0) t.append(name(i), "value" + std::to_string(i));
+    }
+    for (int i = 0; i < n; ++i) {
+      MacroId id = t.find(name(i));
+      ASSERT_NE(id, kNoMacro) << i;
+      ASSERT_EQ(t.value(id), "value" + std::to_string(i));
+    }
+  }
+}
+
 TEST(MacroTable, CutKeepsTheChainsOfInterleavedNames) {
   MacroTable t;
   t.append("x", "1");

@@ -395,7 +395,7 @@ void MacroTable::insert_bucket(uint32_t h, MacroId id) {
   size_t i = h & mask;
   while (buckets_[i].id != kNoMacro) i = (i + 1) & mask;
   buckets_[i] = Bucket{h, id};
-  if (++names_ * 4 > buckets_.size() * 3) grow_index();
+  count_name();
 }
 
 void MacroTable::erase_bucket(Bucket* b) {
@@ -437,7 +437,7 @@ MacroId MacroTable::append(std::string_view name, std::string_view value, bool o
   if (b->id == kNoMacro) {
     // A new name goes in the free bucket the look found.
     *b = Bucket{h, id};
-    if (++names_ * 4 > buckets_.size() * 3) grow_index();
+    count_name();
   } else {
     Entry& first = at(b->id);
     MacroId newest = first.prev_same;

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "diag/diag.h"
@@ -75,222 +76,235 @@ constexpr LexTables kLex;
 
 inline unsigned char byte_class(char c) { return kLex.byte_class[static_cast<unsigned char>(c)]; }
 
-// The binary operators by precedence, loosest first: | (any operand not
-// zero gives 1), & (every operand not zero gives 1), the comparisons (each
-// gives 0 or 1, which is the left side of the next), + -, and * / %. All
-// are left-associative and every operand is evaluated. Every other token
-// has level 0 and ends the operands and operators of a group.
-struct Levels {
+// How tightly each token binds as a binary operator, loosest first: | (any
+// operand not zero gives 1), & (every operand not zero gives 1), the
+// comparisons (each gives 0 or 1, which is the left side of the next), + -,
+// and * / %. All are left-associative and every operand is evaluated. Every
+// other token ends a run of operands and operators (kEnds).
+constexpr unsigned char kEnds = 1;
+struct Priorities {
   unsigned char of[kEoi + 1] = {};
-  constexpr Levels() {
-    of[kOr] = 1;
-    of[kAnd] = 2;
-    for (int t : {kEq, kLt, kGt, kLe, kGe, kNe}) of[t] = 3;
-    of[kPlus] = of[kMinus] = 4;
-    of[kTimes] = of[kDivide] = of[kMod] = 5;
+  constexpr Priorities() {
+    for (unsigned char& p : of) p = kEnds;
+    of[kOr] = 2;
+    of[kAnd] = 3;
+    for (int t : {kEq, kLt, kGt, kLe, kGe, kNe}) of[t] = 4;
+    of[kPlus] = of[kMinus] = 5;
+    of[kTimes] = of[kDivide] = of[kMod] = 6;
   }
 };
-constexpr Levels kLevels;
-constexpr int kDeepestLevel = 5;
+constexpr Priorities kPriority;
+// Operators waiting for their right operand inside one pair of parentheses
+// bind tighter from bottom to top: one a level at most.
+constexpr int kPendingPerGroup = 5;
 
-class Evaluator {
- public:
-  // `text` must be NUL-terminated at text[len] and hold no other NUL.
-  Evaluator(const char* text, size_t len) : pos_(text), end_(text + len) {}
+// A token read: its code, a number's value, and where the text after it begins.
+struct Lexed {
+  int token;
+  int32_t value;
+  const char* next;
+};
 
-  int32_t run() {
-    next_token();
-    int32_t value = group();
-    if (token_ != kEoi) fail("Syntax error - token != EOI");
-    return value;
-  }
+[[noreturn]] void fail(const char* message) { die_prefixed(kPrefix, "%s", message); }
 
- private:
-  [[noreturn]] static void fail(const char* message) { die_prefixed(kPrefix, "%s", message); }
+// strtoll in base 0 from `p`, leaving errno as it was.
+long long convert(const char* p, const char** stop) {
+  const int saved_errno = errno;
+  char* end;
+  long long value = std::strtoll(p, &end, 0);
+  errno = saved_errno;
+  *stop = end;
+  return value;
+}
 
-  // Reads the next token into token_ (and a number's value into value_).
-  // The usual ones, after at most one blank, are read here: an operator of
-  // one byte that no other byte can follow in a token, and a decimal number
-  // of up to 18 digits. Everything else is read by read_token.
-  void next_token() {
-    const char* p = pos_;
-    if (*p == ' ') ++p;  // the usual single blank between tokens
-    const unsigned char c = static_cast<unsigned char>(*p);
-    if (const unsigned char simple = kLex.simple_token[c]; simple != 0) {
-      token_ = simple - 1;
-      pos_ = p + 1;
-      return;
+// Reads the number at `p` as strtoll would in base 0. The text is
+// NUL-terminated and the conversion stops at white space, so it never runs
+// past the current word.
+Lexed read_number(const char* p) {
+  const char* digits = p + (*p == '-' ? 1 : 0);
+  long long value;
+  const char* stop;
+  if (digits[0] == '0' && (digits[1] == 'b' || digits[1] == 'B')) {
+    // Only 0x and a leading 0 are prefixes here; some C libraries also take
+    // 0b in base 0, which would change what such a word means.
+    value = 0;
+    stop = digits + 1;
+  } else if (digits[0] == '0' && (byte_class(digits[1]) == kDigit || digits[1] == 'x' || digits[1] == 'X')) {
+    value = convert(p, &stop);  // octal or hexadecimal
+  } else {
+    // Up to 18 decimal digits cannot overflow: they are read here.
+    const char* q = digits;
+    unsigned long long magnitude = 0;
+    const char* limit = digits + 18;
+    unsigned d;
+    while (q != limit && (d = static_cast<unsigned>(static_cast<unsigned char>(*q)) - 48u) < 10) {
+      magnitude = magnitude * 10 + d;
+      ++q;
     }
-    if (static_cast<unsigned char>(c - '1') < 9) {
-      // Up to 18 decimal digits cannot overflow: they are read here.
-      const char* limit = p + 18;
-      unsigned long long magnitude = c - '0';
-      const char* q = p + 1;
-      unsigned d;
-      while (q != limit && (d = static_cast<unsigned>(static_cast<unsigned char>(*q)) - 48u) < 10) {
-        magnitude = magnitude * 10 + d;
-        ++q;
-      }
-      if (byte_class(*q) != kDigit) {
-        value_ = to_int32(static_cast<uint32_t>(magnitude));
-        pos_ = q;
-        token_ = kNumber;
-        return;
-      }
-    }
-    read_token(p);
-  }
-
-  // Reads the token at or after `p` (white space first): any token.
-  __attribute__((noinline)) void read_token(const char* p) {
-    while (byte_class(*p) == kSpace) ++p;
-    pos_ = p;
-    const char c = *p;
-    const unsigned char kind = byte_class(c);
-    if (kind == kDigit || (c == '-' && byte_class(p[1]) == kDigit)) {
-      read_number();
-      return;
-    }
-    if (kind == kEnd && p == end_) {
-      token_ = kEoi;
-      return;
-    }
-    if (p[1] == '=' && (c == '<' || c == '>' || c == '!')) {
-      token_ = c == '<' ? kLe : c == '>' ? kGe : kNe;
-      pos_ = p + 2;
-      return;
-    }
-    if (kind >= kOperatorBase) {
-      token_ = kind - kOperatorBase;
-      pos_ = p + 1;
-      return;
-    }
-    // The message shows the rest of the word, up to white space.
-    const char* word_end = p;
-    while (word_end != end_ && !is_space(*word_end)) ++word_end;
-    die_prefixed(kPrefix, "Invalid operator %.*s", static_cast<int>(word_end - p), p);
-  }
-
-  // Reads the number at pos_ as strtoll would in base 0. The text is
-  // NUL-terminated and the conversion stops at white space, so it never runs
-  // past the current word.
-  void read_number() {
-    const char* digits = pos_ + (*pos_ == '-' ? 1 : 0);
-    long long value;
-    const char* stop;
-    if (digits[0] == '0' && (digits[1] == 'b' || digits[1] == 'B')) {
-      // Only 0x and a leading 0 are prefixes here; some C libraries also take
-      // 0b in base 0, which would change what such a word means.
-      value = 0;
-      stop = digits + 1;
-    } else if (digits[0] == '0' && (byte_class(digits[1]) == kDigit || digits[1] == 'x' || digits[1] == 'X')) {
-      value = convert(&stop);  // octal or hexadecimal
+    if (byte_class(*q) == kDigit) {
+      value = convert(p, &stop);
     } else {
-      // Up to 18 decimal digits cannot overflow: they are read here.
-      const char* p = digits;
-      unsigned long long magnitude = 0;
-      const char* limit = digits + 18;
-      unsigned d;
-      while (p != limit && (d = static_cast<unsigned>(static_cast<unsigned char>(*p)) - 48u) < 10) {
-        magnitude = magnitude * 10 + d;
-        ++p;
+      value = *p == '-' ? -static_cast<long long>(magnitude) : static_cast<long long>(magnitude);
+      stop = q;
+    }
+  }
+  return {kNumber, to_int32(static_cast<uint32_t>(static_cast<unsigned long long>(value))), stop};
+}
+
+// Reads any token at or after `p` (white space first); the text ends with a
+// NUL at `end`.
+__attribute__((noinline)) Lexed read_token(const char* p, const char* end) {
+  while (byte_class(*p) == kSpace) ++p;
+  const char c = *p;
+  const unsigned char kind = byte_class(c);
+  if (kind == kDigit || (c == '-' && byte_class(p[1]) == kDigit)) return read_number(p);
+  if (kind == kEnd && p == end) return {kEoi, 0, p};
+  if (p[1] == '=' && (c == '<' || c == '>' || c == '!')) return {c == '<' ? kLe : c == '>' ? kGe : kNe, 0, p + 2};
+  if (kind >= kOperatorBase) return {kind - kOperatorBase, 0, p + 1};
+  // The message shows the rest of the word, up to white space.
+  const char* word_end = p;
+  while (word_end != end && !is_space(*word_end)) ++word_end;
+  die_prefixed(kPrefix, "Invalid operator %.*s", static_cast<int>(word_end - p), p);
+}
+
+// Reads the next token from `p`. The usual ones, after at most one blank,
+// are read here: an operator of one byte that no other byte can follow in a
+// token, a decimal number of up to 18 digits, a '-' that begins no number,
+// and the end. Tokens never span white space and white space only separates
+// them.
+inline Lexed next_token(const char* p, const char* end) {
+  if (*p == ' ') ++p;  // the usual single blank between tokens
+  const unsigned char c = static_cast<unsigned char>(*p);
+  if (const unsigned char simple = kLex.simple_token[c]; simple != 0) return {simple - 1, 0, p + 1};
+  if (static_cast<unsigned char>(c - '1') < 9) {
+    const char* limit = p + 18;
+    unsigned long long magnitude = c - '0';
+    const char* q = p + 1;
+    unsigned d;
+    while (q != limit && (d = static_cast<unsigned>(static_cast<unsigned char>(*q)) - 48u) < 10) {
+      magnitude = magnitude * 10 + d;
+      ++q;
+    }
+    if (byte_class(*q) != kDigit) return {kNumber, to_int32(static_cast<uint32_t>(magnitude)), q};
+  } else if (c == '-' && byte_class(p[1]) != kDigit) {
+    return {kMinus, 0, p + 1};
+  } else if (p == end) {
+    return {kEoi, 0, p};
+  }
+  return read_token(p, end);
+}
+
+int32_t apply(int op, int32_t left, int32_t right) {
+  const uint32_t l = static_cast<uint32_t>(left);
+  const uint32_t r = static_cast<uint32_t>(right);
+  switch (op) {
+    case kOr: return (left != 0 || right != 0) ? 1 : 0;
+    case kAnd: return (left != 0 && right != 0) ? 1 : 0;
+    case kEq: return left == right;
+    case kLt: return left < right;
+    case kGt: return left > right;
+    case kLe: return left <= right;
+    case kGe: return left >= right;
+    case kNe: return left != right;
+    case kPlus: return to_int32(l + r);
+    case kMinus: return to_int32(l - r);
+    case kTimes: return to_int32(l * r);
+    default:
+      if (right == 0) fail("division by zero");
+      if (right == -1) {
+        // Also covers INT32_MIN / -1, whose quotient wraps to INT32_MIN.
+        return op == kDivide ? to_int32(0u - l) : 0;
       }
-      if (byte_class(*p) == kDigit) {
-        value = convert(&stop);
-      } else {
-        value = *pos_ == '-' ? -static_cast<long long>(magnitude) : static_cast<long long>(magnitude);
-        stop = p;
-      }
-    }
-    value_ = to_int32(static_cast<uint32_t>(static_cast<unsigned long long>(value)));
-    pos_ = stop;
-    token_ = kNumber;
+      return op == kDivide ? left / right : left % right;
   }
+}
 
-  // strtoll in base 0 from pos_, leaving errno as it was.
-  long long convert(const char** stop) const {
-    const int saved_errno = errno;
-    char* end;
-    long long value = std::strtoll(pos_, &end, 0);
-    errno = saved_errno;
-    *stop = end;
-    return value;
-  }
+// expression: operand { operator operand }; operand: NUMBER | ( expression ).
+// `text` must be NUL-terminated at `end` and hold no other NUL.
+//
+// The operators waiting for their right operand and the open parentheses are
+// kept on one stack, the operators' left operands on another. An operator is
+// applied when the token after its right operand is read and binds no more
+// tightly, so a text's errors come in the order its tokens are read.
+// Operators waiting in the deepest text: a '(' and kPendingPerGroup
+// operators for each pair of parentheses, and those outside them.
+constexpr size_t kMostPending = (kPendingPerGroup + 1) * (kMaxExprNesting + 1);
 
-
-  // group: operand { operator operand }, up to the first token that is not a
-  // binary operator, which is left in token_. An operator is applied when the
-  // token after its right operand is read and binds no tighter, so the
-  // pending ones always bind tighter from bottom to top: at most one a level.
-  int32_t group() {
-    int32_t lefts[kDeepestLevel];
-    int ops[kDeepestLevel];
-    int pending = 0;
-    int32_t value = operand();
-    for (;;) {
-      const int op = token_;
-      const int level = kLevels.of[op];
-      while (pending > 0 && kLevels.of[ops[pending - 1]] >= level) {
-        --pending;
-        value = apply(ops[pending], lefts[pending], value);
-      }
-      if (level == 0) return value;
-      lefts[pending] = value;
-      ops[pending] = op;
-      ++pending;
-      next_token();
-      value = operand();
-    }
-  }
-
-  static int32_t apply(int op, int32_t left, int32_t right) {
-    const uint32_t l = static_cast<uint32_t>(left);
-    const uint32_t r = static_cast<uint32_t>(right);
-    switch (op) {
-      case kOr: return (left != 0 || right != 0) ? 1 : 0;
-      case kAnd: return (left != 0 && right != 0) ? 1 : 0;
-      case kEq: return left == right;
-      case kLt: return left < right;
-      case kGt: return left > right;
-      case kLe: return left <= right;
-      case kGe: return left >= right;
-      case kNe: return left != right;
-      case kPlus: return to_int32(l + r);
-      case kMinus: return to_int32(l - r);
-      case kTimes: return to_int32(l * r);
-      default:
-        if (right == 0) fail("division by zero");
-        if (right == -1) {
-          // Also covers INT32_MIN / -1, whose quotient wraps to INT32_MIN.
-          return op == kDivide ? to_int32(0u - l) : 0;
-        }
-        return op == kDivide ? left / right : left % right;
-    }
-  }
-
-  // operand: NUMBER | ( group ); reads the token after it.
-  int32_t operand() {
-    if (token_ == kNumber) {
-      const int32_t value = value_;
-      next_token();
-      return value;
-    }
-    if (token_ != kLp) fail("Syntax error - token != LP");
-    if (++depth_ > kMaxExprNesting) fail("Expression nested too deeply");
-    next_token();
-    const int32_t value = group();
-    if (token_ != kRp) fail("Syntax error - token != RP");
-    --depth_;
-    next_token();
-    return value;
-  }
-
-  const char* pos_;        // lexer position
-  const char* const end_;  // end of the text, where a NUL stands
-  int token_ = kEoi;
-  int32_t value_ = 0;  // value of the last NUMBER token
-  int depth_ = 0;      // parentheses currently open
+// Each operator waiting for its right operand, with its priority; an open
+// parenthesis, and the bottom of the stack, have priority 0, below every
+// token's, so that the operators applied before a token stop there.
+struct Pending {
+  unsigned char priority;
+  unsigned char op;
 };
+
+// Evaluates with room for `capacity` entries in `ops` (the bottom one
+// included) and in `lefts`; false when a text needs more before it ends or
+// fails. A group of operands and operators is let begin only where its
+// operators have room, so an operator is pushed without a look; every left
+// operand waits beside an operator, so `lefts` never holds more than `ops`.
+bool evaluate_in(const char* text, const char* end, Pending* ops, int32_t* lefts, size_t capacity,
+                 int32_t* result) {
+  ops[0] = {0, kEoi};
+  Pending* top = ops;
+  Pending* const last = ops + capacity - 1;
+  int32_t* left = lefts;  // where the next left operand goes
+  int depth = 0;
+  Lexed t = next_token(text, end);
+  for (;;) {
+    // An operand, after the parentheses that open before it.
+    while (t.token == kLp) {
+      if (++depth > kMaxExprNesting) fail("Expression nested too deeply");
+      if (last - top < kPendingPerGroup + 1) return false;  // room for it and its group's operators
+      *++top = {0, kLp};
+      t = next_token(t.next, end);
+    }
+    if (t.token != kNumber) fail("Syntax error - token != LP");
+    int32_t value = t.value;
+    t = next_token(t.next, end);
+    // The operators before it that bind at least as tightly as the token
+    // after it are applied. A ')' closes its group, whose value is then the
+    // operand that the operators before the group see.
+    for (;;) {
+      const unsigned char priority = kPriority.of[t.token];
+      while (top->priority >= priority) {
+        value = apply(top->op, *--left, value);
+        --top;
+      }
+      if (priority != kEnds) {
+        *left++ = value;
+        *++top = {priority, static_cast<unsigned char>(t.token)};
+        t = next_token(t.next, end);
+        break;
+      }
+      if (top == ops) {
+        if (t.token != kEoi) fail("Syntax error - token != EOI");
+        *result = value;
+        return true;
+      }
+      if (t.token != kRp) fail("Syntax error - token != RP");
+      --top;  // its '('
+      --depth;
+      t = next_token(t.next, end);
+    }
+  }
+}
+
+// Evaluates with small stacks on the machine stack, and only a text nested
+// too deeply for them again from its start with room for the deepest: its
+// first run ends no differently, since an error comes where its token is.
+int32_t evaluate(const char* text, const char* end) {
+  constexpr size_t kSmall = 64;
+  static_assert(kSmall > kPendingPerGroup + 1, "room for the outermost group");
+  Pending ops[kSmall];
+  int32_t lefts[kSmall];
+  int32_t result;
+  if (evaluate_in(text, end, ops, lefts, kSmall, &result)) return result;
+  std::unique_ptr<Pending[]> deep_ops(new Pending[kMostPending + 1]);
+  std::unique_ptr<int32_t[]> deep_lefts(new int32_t[kMostPending + 1]);
+  evaluate_in(text, end, deep_ops.get(), deep_lefts.get(), kMostPending + 1, &result);
+  return result;
+}
 
 }  // namespace
 
@@ -310,7 +324,7 @@ int64_t eval_expr(std::string_view text) {
     heap_copy.assign(text);
     copy = heap_copy.c_str();
   }
-  return Evaluator(copy, text.size()).run();
+  return evaluate(copy, copy + text.size());
 }
 
 }  // namespace quenfold

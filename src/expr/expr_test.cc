@@ -197,6 +197,19 @@ TEST(ExprTest, Nesting) {
   siblings += "0";
   EXPECT_EQ(eval_expr(siblings), 2 * kMaxExprNesting);
 
+  // Every depth, across the point where the evaluator's stacks outgrow
+  // their first room: values, and errors before and after the nesting.
+  std::vector<int> depths;
+  for (int depth = 0; depth <= 70; ++depth) depths.push_back(depth);
+  depths.push_back(500);
+  for (int depth : depths) {
+    SCOPED_TRACE(depth);
+    EXPECT_EQ(eval_expr(nested(depth + 1, "1 + 2 * 3 - 4 < 5 & 6 | 0") + " + " + nested(depth, "7 * 8")), 57);
+    EXPECT_EQ(fatal_line("1 / 0 + " + nested(depth, "1")), "expr: division by zero");
+    EXPECT_EQ(fatal_line(nested(depth, "1 / 0")), "expr: division by zero");
+    EXPECT_EQ(fatal_line(std::string(depth, '(') + "1 +"), "expr: Syntax error - token != LP");
+    EXPECT_EQ(fatal_line(nested(depth, "1") + " x"), "expr: Invalid operator x");
+  }
   EXPECT_EQ(fatal_line(nested(kMaxExprNesting + 1, "1")), "expr: Expression nested too deeply");
   EXPECT_EQ(fatal_line(std::string(100000, '(')), "expr: Expression nested too deeply");
 }

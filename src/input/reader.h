@@ -61,6 +61,8 @@ class Reader {
 
  private:
   bool fill();  // false at the end of input
+  void grow();
+  void release_buffer();
 
   char* buf_ = nullptr;
   size_t cap_ = 0;

@@ -286,8 +286,24 @@ inline Reference read_reference(const char*& p, const char* end) {
       }
       p += 16;
     }
+    // The rest, fewer than sixteen bytes: the last block of the text, from
+    // `p` on, when the reference's text holds one.
+    if (end - start >= 16 && p != end) {
+      const char* last = end - 16;
+      unsigned mask = block_hits<'(', ')', '$', ':'>(last) >> (p - last) << (p - last);
+      for (; mask != 0; mask &= mask - 1) {
+        const char* at = last + __builtin_ctz(mask);
+        if (note_reference_byte(ref, nesting, at)) {
+          ref.text = std::string_view(start, static_cast<size_t>(at - start));
+          p = at + 1;
+          return ref;
+        }
+      }
+      p = end;
+    }
 #endif
-    // The rest, fewer than sixteen bytes (or all of it without blocks).
+    // What is left, one byte that matters at a time: the end of a text too
+    // short for a block (or all of it without blocks).
     for (;; ++p) {
       p = find_any<'(', ')', '$', ':'>(p, end);
       if (p == end) {

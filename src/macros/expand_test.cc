@@ -175,6 +175,32 @@ TEST(Expand, SpecialForms) {
   EXPECT_EQ(seq.substr(seq.size() - 5), " 2049");
 }
 
+// A long reference is read a block at a time, and its last bytes within the
+// last block of the text: its close at every distance from the end of the
+// text, with parentheses and colons before and after it, in a line and in a
+// value; and left open at every length.
+TEST(Expand, LongReferencesEndAnywhere) {
+  const std::string ref = "$(=:( 1 + 2 ) * ( 3 + 4 ))";
+  for (size_t before = 0; before <= 17; ++before) {
+    for (size_t after = 0; after <= 17; ++after) {
+      std::string pad_before, pad_after;
+      for (size_t i = 0; i < before; ++i) pad_before += "():x"[i % 4];
+      for (size_t i = 0; i < after; ++i) pad_after += ")(:x"[i % 4];
+      SCOPED_TRACE(pad_before + ref + pad_after);
+      EXPECT_EQ(expand({}, pad_before + ref + pad_after), pad_before + "21" + pad_after);
+      EXPECT_EQ(expand({{"v", pad_before + ref + pad_after}}, "$(v)"), pad_before + "21" + pad_after);
+    }
+  }
+  for (size_t extra = 0; extra <= 20; ++extra) {
+    std::string open = "$(=:( 1 + 2 ) * ( 3 + 4 )";
+    for (size_t i = 0; i < extra; ++i) open += "(x):"[i % 4];
+    SCOPED_TRACE(open);
+    const std::string message = "ERROR quenfold: Missing close paren for macro '" + open.substr(2) + "'";
+    EXPECT_EQ(expand({}, open), message);
+    EXPECT_EQ(expand({}, "ab" + open), message);
+  }
+}
+
 TEST(Expand, Errors) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"$(x", "quenfold: Missing close paren for macro 'x'"},

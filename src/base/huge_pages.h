@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -44,11 +45,30 @@ inline void huge_free(void* block, size_t bytes) {
   if (block != nullptr) munmap(block, huge_size(bytes));
 }
 
+// A block of `new_bytes` that begins with the `old_bytes` of `block` (from
+// huge_alloc), which goes. The pages move to the new block as they are,
+// without their bytes being copied, where the system allows it.
+inline void* huge_grow(void* block, size_t old_bytes, size_t new_bytes) {
+  void* grown = huge_alloc(new_bytes);
+  size_t old_size = huge_size(old_bytes);
+  if (mremap(block, old_size, old_size, MREMAP_MAYMOVE | MREMAP_FIXED, grown) == MAP_FAILED) {
+    std::memcpy(grown, block, old_bytes);
+    munmap(block, old_size);
+  }
+  return grown;
+}
+
 #else
 
 inline size_t huge_size(size_t bytes) { return bytes; }
 inline void* huge_alloc(size_t bytes) { return ::operator new(bytes); }
 inline void huge_free(void* block, size_t) { ::operator delete(block); }
+inline void* huge_grow(void* block, size_t old_bytes, size_t new_bytes) {
+  void* grown = huge_alloc(new_bytes);
+  std::memcpy(grown, block, old_bytes);
+  huge_free(block, old_bytes);
+  return grown;
+}
 
 #endif
 

@@ -79,18 +79,21 @@ bool Reader::fill() {
 
 // A line longer than the buffer doubles it. From kHugePage on, the buffer is
 // a block of huge pages: a line of many megabytes is read with one page fault
-// every 2 MiB rather than every 4 KiB.
+// every 2 MiB rather than every 4 KiB, and its pages move to each larger
+// block without being copied.
 void Reader::grow() {
   size_t cap = cap_ == 0 ? kFirstBlock : cap_ * 2;
   if (cap < kHugePage) {
     char* grown = static_cast<char*>(std::realloc(buf_, cap));
     if (grown == nullptr) throw std::bad_alloc();
     buf_ = grown;
-  } else {
+  } else if (cap_ < kHugePage) {
     char* grown = static_cast<char*>(huge_alloc(cap));
     std::memcpy(grown, buf_, end_);
-    release_buffer();
+    std::free(buf_);
     buf_ = grown;
+  } else {
+    buf_ = static_cast<char*>(huge_grow(buf_, cap_, cap));
   }
   cap_ = cap;
 }

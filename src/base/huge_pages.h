@@ -32,7 +32,7 @@ inline void* huge_alloc(size_t bytes) {
   if (mapped == MAP_FAILED) throw std::bad_alloc();
   // Keep the aligned part; what lies before and after it goes back.
   char* start = static_cast<char*>(mapped);
-  char* aligned = reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(start) + kHugePage - 1) & ~(kHugePage - 1));
+  char* aligned = start + (kHugePage - reinterpret_cast<uintptr_t>(start) % kHugePage) % kHugePage;
   if (aligned != start) munmap(start, static_cast<size_t>(aligned - start));
   size_t after = static_cast<size_t>(start + size + kHugePage - (aligned + size));
   if (after != 0) munmap(aligned + size, after);

@@ -230,25 +230,24 @@ int32_t apply(int op, int32_t left, int32_t right) {
 // operators for each pair of parentheses, and those outside them.
 constexpr size_t kMostPending = (kPendingPerGroup + 1) * (kMaxExprNesting + 1);
 
-// Each operator waiting for its right operand, with its priority; an open
-// parenthesis, and the bottom of the stack, have priority 0, below every
-// token's, so that the operators applied before a token stop there.
+// Each operator waiting for its right operand, with its left operand and
+// its priority. An open parenthesis, and the bottom of the stack, have
+// priority 0, below every token's, so that the operators applied before a
+// token stop there.
 struct Pending {
+  int32_t left;
   unsigned char priority;
   unsigned char op;
 };
 
-// Evaluates with room for `capacity` entries in `ops` (the bottom one
-// included) and in `lefts`; false when a text needs more before it ends or
-// fails. A group of operands and operators is let begin only where its
-// operators have room, so an operator is pushed without a look; every left
-// operand waits beside an operator, so `lefts` never holds more than `ops`.
-bool evaluate_in(const char* text, const char* end, Pending* ops, int32_t* lefts, size_t capacity,
-                 int32_t* result) {
-  ops[0] = {0, kEoi};
-  Pending* top = ops;
-  Pending* const last = ops + capacity - 1;
-  int32_t* left = lefts;  // where the next left operand goes
+// Evaluates with room for `capacity` entries in `stack` (the bottom one
+// included); false when a text needs more before it ends or fails. A group
+// of operands and operators is let begin only where its operators have
+// room, so an operator is pushed without a look.
+bool evaluate_in(const char* text, const char* end, Pending* stack, size_t capacity, int32_t* result) {
+  stack[0] = {0, 0, kEoi};
+  Pending* top = stack;
+  Pending* const last = stack + capacity - 1;
   int depth = 0;
   Lexed t = next_token(text, end);
   for (;;) {
@@ -256,7 +255,7 @@ bool evaluate_in(const char* text, const char* end, Pending* ops, int32_t* lefts
     while (t.token == kLp) {
       if (++depth > kMaxExprNesting) fail("Expression nested too deeply");
       if (last - top < kPendingPerGroup + 1) return false;  // room for it and its group's operators
-      *++top = {0, kLp};
+      *++top = {0, 0, kLp};
       t = next_token(t.next, end);
     }
     if (t.token != kNumber) fail("Syntax error - token != LP");
@@ -268,16 +267,15 @@ bool evaluate_in(const char* text, const char* end, Pending* ops, int32_t* lefts
     for (;;) {
       const unsigned char priority = kPriority.of[t.token];
       while (top->priority >= priority) {
-        value = apply(top->op, *--left, value);
+        value = apply(top->op, top->left, value);
         --top;
       }
       if (priority != kEnds) {
-        *left++ = value;
-        *++top = {priority, static_cast<unsigned char>(t.token)};
+        *++top = {value, priority, static_cast<unsigned char>(t.token)};
         t = next_token(t.next, end);
         break;
       }
-      if (top == ops) {
+      if (top == stack) {
         if (t.token != kEoi) fail("Syntax error - token != EOI");
         *result = value;
         return true;
@@ -290,19 +288,17 @@ bool evaluate_in(const char* text, const char* end, Pending* ops, int32_t* lefts
   }
 }
 
-// Evaluates with small stacks on the machine stack, and only a text nested
-// too deeply for them again from its start with room for the deepest: its
+// Evaluates with a small stack on the machine stack, and only a text nested
+// too deeply for it again from its start with room for the deepest: its
 // first run ends no differently, since an error comes where its token is.
 int32_t evaluate(const char* text, const char* end) {
   constexpr size_t kSmall = 64;
   static_assert(kSmall > kPendingPerGroup + 1, "room for the outermost group");
-  Pending ops[kSmall];
-  int32_t lefts[kSmall];
+  Pending stack[kSmall];
   int32_t result;
-  if (evaluate_in(text, end, ops, lefts, kSmall, &result)) return result;
-  std::unique_ptr<Pending[]> deep_ops(new Pending[kMostPending + 1]);
-  std::unique_ptr<int32_t[]> deep_lefts(new int32_t[kMostPending + 1]);
-  evaluate_in(text, end, deep_ops.get(), deep_lefts.get(), kMostPending + 1, &result);
+  if (evaluate_in(text, end, stack, kSmall, &result)) return result;
+  std::unique_ptr<Pending[]> deep(new Pending[kMostPending + 1]);
+  evaluate_in(text, end, deep.get(), kMostPending + 1, &result);
   return result;
 }
 

@@ -117,6 +117,22 @@ long long convert(const char* p, const char** stop) {
   return value;
 }
 
+// Reads on the decimal digits from `p` into `*magnitude` (which holds
+// those before `p`), up to `limit`, and returns where they stop. Up to 18
+// digits cannot overflow; when a digit follows the 18th, strtoll reads the
+// number instead.
+__attribute__((always_inline)) inline const char* read_digits(const char* p, const char* limit,
+                                                              unsigned long long* magnitude) {
+  unsigned long long m = *magnitude;
+  unsigned d;
+  while (p != limit && (d = static_cast<unsigned>(static_cast<unsigned char>(*p)) - 48u) < 10) {
+    m = m * 10 + d;
+    ++p;
+  }
+  *magnitude = m;
+  return p;
+}
+
 // Reads the number at `p` as strtoll would in base 0. The text is
 // NUL-terminated and the conversion stops at white space, so it never runs
 // past the current word.
@@ -132,15 +148,8 @@ Lexed read_number(const char* p) {
   } else if (digits[0] == '0' && (byte_class(digits[1]) == kDigit || digits[1] == 'x' || digits[1] == 'X')) {
     value = convert(p, &stop);  // octal or hexadecimal
   } else {
-    // Up to 18 decimal digits cannot overflow: they are read here.
-    const char* q = digits;
     unsigned long long magnitude = 0;
-    const char* limit = digits + 18;
-    unsigned d;
-    while (q != limit && (d = static_cast<unsigned>(static_cast<unsigned char>(*q)) - 48u) < 10) {
-      magnitude = magnitude * 10 + d;
-      ++q;
-    }
+    const char* q = read_digits(digits, digits + 18, &magnitude);
     if (byte_class(*q) == kDigit) {
       value = convert(p, &stop);
     } else {
@@ -177,14 +186,8 @@ inline Lexed next_token(const char* p, const char* end) {
   const unsigned char c = static_cast<unsigned char>(*p);
   if (const unsigned char simple = kLex.simple_token[c]; simple != 0) return {simple - 1, 0, p + 1};
   if (static_cast<unsigned char>(c - '1') < 9) {
-    const char* limit = p + 18;
     unsigned long long magnitude = c - '0';
-    const char* q = p + 1;
-    unsigned d;
-    while (q != limit && (d = static_cast<unsigned>(static_cast<unsigned char>(*q)) - 48u) < 10) {
-      magnitude = magnitude * 10 + d;
-      ++q;
-    }
+    const char* q = read_digits(p + 1, p + 18, &magnitude);
     if (byte_class(*q) != kDigit) return {kNumber, to_int32(static_cast<uint32_t>(magnitude)), q};
   } else if (c == '-' && byte_class(p[1]) != kDigit) {
     return {kMinus, 0, p + 1};
@@ -219,13 +222,6 @@ int32_t apply(int op, int32_t left, int32_t right) {
   }
 }
 
-// expression: operand { operator operand }; operand: NUMBER | ( expression ).
-// `text` must be NUL-terminated at `end` and hold no other NUL.
-//
-// The operators waiting for their right operand and the open parentheses are
-// kept on one stack, the operators' left operands on another. An operator is
-// applied when the token after its right operand is read and binds no more
-// tightly, so a text's errors come in the order its tokens are read.
 // Operators waiting in the deepest text: a '(' and kPendingPerGroup
 // operators for each pair of parentheses, and those outside them.
 constexpr size_t kMostPending = (kPendingPerGroup + 1) * (kMaxExprNesting + 1);
@@ -240,6 +236,14 @@ struct Pending {
   unsigned char op;
 };
 
+// expression: operand { operator operand }; operand: NUMBER | ( expression ).
+// `text` must be NUL-terminated at `end` and hold no other NUL.
+//
+// The operators waiting for their right operand, with their left operands,
+// and the open parentheses are kept on one stack. An operator is applied
+// when the token after its right operand is read and binds no more tightly,
+// so a text's errors come in the order its tokens are read.
+//
 // Evaluates with room for `capacity` entries in `stack` (the bottom one
 // included); false when a text needs more before it ends or fails. A group
 // of operands and operators is let begin only where its operators have

@@ -45,8 +45,7 @@ void expand_value(Engine& engine, MacroId macro, std::string_view value, Params 
 // text that holds the arguments begins, so that the blocks that end with
 // them may be read.
 __attribute__((always_inline)) inline void call_macro(Engine& engine, MacroId macro, std::string_view args,
-                                                      bool with_args, TextBuffer& out,
-                                                      const char* within = nullptr) {
+                                                      bool with_args, TextBuffer& out, const char* within) {
   std::string_view value = engine.macros.value(macro);
   if (engine.macros.has_escape(macro)) engine.escapes = true;
   if (!engine.macros.has_reference(macro)) {
@@ -60,7 +59,6 @@ __attribute__((always_inline)) inline void call_macro(Engine& engine, MacroId ma
   size_t mark = engine.params.size();
   const char* p = args.data();
   const char* end = p + args.size();
-  if (within == nullptr) within = p;
   for (;;) {
     const char* comma = find_any_within<','>(within, p, end);
     engine.params.push_back(skip_space(std::string_view(p, static_cast<size_t>(comma - p))));
@@ -80,7 +78,7 @@ __attribute__((always_inline)) inline void expand_call(Engine& engine, std::stri
   MacroId macro = engine.macros.find(name);
   if (macro == kNoMacro) die(engine, "Macro %s not defined", std::string(name).c_str());
   bool with_args = colon != std::string_view::npos;
-  call_macro(engine, macro, with_args ? ref.substr(colon + 1) : std::string_view(), with_args, out);
+  call_macro(engine, macro, with_args ? ref.substr(colon + 1) : std::string_view(), with_args, out, ref.data());
 }
 
 // Resolves a reference whose text is `ref` as it stands (already expanded,
@@ -244,6 +242,22 @@ inline bool note_reference_byte(Reference& ref, int& nesting, const char* at) {
   return false;
 }
 
+// Notes the bytes of `block` in `mask` in turn. When one closes the
+// reference that begins at `start`, the reference's text ends there, `p`
+// moves past it and the answer is true.
+__attribute__((always_inline)) inline bool closes_in_block(Reference& ref, int& nesting, const char* start,
+                                                           const char* block, unsigned mask, const char*& p) {
+  for (; mask != 0; mask &= mask - 1) {
+    const char* at = block + __builtin_ctz(mask);
+    if (note_reference_byte(ref, nesting, at)) {
+      ref.text = std::string_view(start, static_cast<size_t>(at - start));
+      p = at + 1;
+      return true;
+    }
+  }
+  return false;
+}
+
 // Reads the reference that begins at `p` (after its '$') and returns it;
 // `p` moves past it.
 inline Reference read_reference(const char*& p, const char* end) {
@@ -275,30 +289,15 @@ inline Reference read_reference(const char*& p, const char* end) {
     int nesting = 1;
 #ifdef __SSE2__
     // Sixteen bytes at a time: the bytes that matter in a block in turn.
-    while (end - p >= 16) {
-      for (unsigned mask = block_hits<'(', ')', '$', ':'>(p); mask != 0; mask &= mask - 1) {
-        const char* at = p + __builtin_ctz(mask);
-        if (note_reference_byte(ref, nesting, at)) {
-          ref.text = std::string_view(start, static_cast<size_t>(at - start));
-          p = at + 1;
-          return ref;
-        }
-      }
-      p += 16;
+    for (; end - p >= 16; p += 16) {
+      if (closes_in_block(ref, nesting, start, p, block_hits<'(', ')', '$', ':'>(p), p)) return ref;
     }
     // The rest, fewer than sixteen bytes: the last block of the text, from
     // `p` on, when the reference's text holds one.
     if (end - start >= 16 && p != end) {
       const char* last = end - 16;
       unsigned mask = block_hits<'(', ')', '$', ':'>(last) >> (p - last) << (p - last);
-      for (; mask != 0; mask &= mask - 1) {
-        const char* at = last + __builtin_ctz(mask);
-        if (note_reference_byte(ref, nesting, at)) {
-          ref.text = std::string_view(start, static_cast<size_t>(at - start));
-          p = at + 1;
-          return ref;
-        }
-      }
+      if (closes_in_block(ref, nesting, start, last, mask, p)) return ref;
       p = end;
     }
 #endif

@@ -242,6 +242,7 @@ inline bool note_reference_byte(Reference& ref, int& nesting, const char* at) {
   return false;
 }
 
+#ifdef __SSE2__
 // Notes the bytes of `block` in `mask` in turn. When one closes the
 // reference that begins at `start`, the reference's text ends there, `p`
 // moves past it and the answer is true.
@@ -257,6 +258,7 @@ __attribute__((always_inline)) inline bool closes_in_block(Reference& ref, int& 
   }
   return false;
 }
+#endif
 
 // Reads the reference that begins at `p` (after its '$') and returns it;
 // `p` moves past it.

@@ -13,8 +13,9 @@
 #include <memory>
 #include <string>
 
-#include "diag/diag.h"
+#include "base/byte_scan.h"
 #include "base/chars.h"
+#include "diag/diag.h"
 
 namespace quenfold {
 namespace {
@@ -50,6 +51,27 @@ inline int32_t to_int32(uint32_t v) { return static_cast<int32_t>(v); }
 
 // Texts up to this length are copied to the stack; longer ones to the heap.
 constexpr size_t kInlineText = 256;
+
+// Copies the `n` bytes at `from` to `to` and returns the position of the
+// first NUL byte among them, or n when there is none.
+inline size_t copy_to_nul(char* to, const char* from, size_t n) {
+#ifdef __SSE2__
+  if (n >= 16) {
+    // Sixteen bytes at a time; the last block may overlap the one before,
+    // whose bytes held no NUL.
+    for (size_t i = 0;; i += 16) {
+      if (n - i < 16) i = n - 16;
+      __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), block);
+      if (unsigned nul = hits_of<0>(block); nul != 0) return i + static_cast<size_t>(__builtin_ctz(nul));
+      if (i + 16 == n) return n;
+    }
+  }
+#endif
+  if (n != 0) std::memcpy(to, from, n);
+  const void* nul = n != 0 ? std::memchr(to, 0, n) : nullptr;
+  return nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - to) : n;
+}
 
 // What each byte is to the lexer: white space, a digit, the end (the NUL
 // after the text), an operator (its token code + kOperatorBase), or other.
@@ -309,22 +331,18 @@ int32_t evaluate(const char* text, const char* end) {
 }  // namespace
 
 int64_t eval_expr(std::string_view text) {
-  // The text ends at its first NUL byte, as a C string would.
-  if (const size_t nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
-
-  // strtol needs a NUL-terminated text.
-  char inline_copy[kInlineText + 1];
-  std::string heap_copy;
-  const char* copy;
+  // The text ends at its first NUL byte, as a C string would, and strtol
+  // needs a NUL-terminated text: a short text is copied to the stack and
+  // looked through for a NUL in the same pass.
   if (text.size() <= kInlineText) {
-    if (!text.empty()) std::memcpy(inline_copy, text.data(), text.size());
-    inline_copy[text.size()] = '\0';
-    copy = inline_copy;
-  } else {
-    heap_copy.assign(text);
-    copy = heap_copy.c_str();
+    char copy[kInlineText + 1];
+    size_t length = copy_to_nul(copy, text.data(), text.size());
+    copy[length] = '\0';
+    return evaluate(copy, copy + length);
   }
-  return evaluate(copy, copy + text.size());
+  if (const size_t nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
+  std::string copy(text);
+  return evaluate(copy.c_str(), copy.c_str() + copy.size());
 }
 
 }  // namespace quenfold

@@ -217,6 +217,19 @@ TEST(ExprTest, Nesting) {
 TEST(ExprTest, TextEndsAtFirstNul) {
   EXPECT_EQ(eval_expr(std::string_view("1 + 2\0 x", 8)), 3);
   EXPECT_EQ(eval_expr(std::string_view("12\0x", 4)), 12);
+  // "7 ... + 1" cut by a NUL at every place in texts of every length up to
+  // past the longest one copied to the stack: blocks, the last block that
+  // overlaps the one before, and the byte path.
+  for (size_t length : {4, 15, 16, 17, 31, 32, 33, 47, 255, 256, 257, 300}) {
+    std::string text = "7" + std::string(length - 4, ' ') + "+ 1";
+    SCOPED_TRACE(length);
+    EXPECT_EQ(eval_expr(text), 8);
+    for (size_t nul = 1; nul + 3 <= length; ++nul) {
+      std::string cut = text;
+      cut[nul] = '\0';
+      ASSERT_EQ(eval_expr(cut), 7) << "NUL at " << nul;
+    }
+  }
 }
 
 TEST(ExprTest, LongText) {

@@ -4,6 +4,7 @@
 
 #include "base/byte_scan.h"
 #include "diag/diag.h"
+#include "expr/expr.h"
 #include "input/line_reader.h"
 #include "macros/macros.h"
 
@@ -92,6 +93,9 @@ void resolve(Engine& engine, std::string_view ref, size_t colon, Params params, 
   char first = ref[0];
   if (is_digit(static_cast<unsigned char>(first))) {
     expand_positional(engine, ref, params, out);
+  } else if (first == '=' && plain && ref.size() >= 2 && ref[1] == ':') {
+    // Arithmetic, the most frequent special form, on its body as written.
+    append_decimal(out, eval_expr(skip_space(ref.substr(2))));
   } else if (first == '@' || first == '=' || first == '%' || first == '?') {
     expand_special(engine, ref, params, out, plain);
   } else {

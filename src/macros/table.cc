@@ -114,12 +114,12 @@ MacroTable::~MacroTable() {
 }
 
 void MacroTable::add_chunk() {
-  static_assert(std::is_trivially_destructible_v<Entry>, "chunks are dropped without destroying entries");
+  static_assert(std::is_trivially_destructible_v<EntryChunk>, "chunks are dropped without destroying entries");
   // Room first, so that nothing is lost when there is none.
   if (entry_chunks_.size() == entry_chunks_.capacity()) entry_chunks_.reserve(2 * entry_chunks_.size() + 16);
   size_t index = entry_chunks_.size();
   if (index < kSmallChunks) {
-    entry_chunks_.push_back(new Entry[kEntryChunk]);
+    entry_chunks_.push_back(new EntryChunk);
     return;
   }
   size_t arena = (index - kSmallChunks) / kChunksPerArena;
@@ -128,14 +128,14 @@ void MacroTable::add_chunk() {
     entry_arenas_.push_back(huge_alloc(kHugePage));
   }
   char* at = static_cast<char*>(entry_arenas_[arena]) + (index - kSmallChunks) % kChunksPerArena * kChunkBytes;
-  Entry* chunk = reinterpret_cast<Entry*>(at);
-  std::uninitialized_default_construct_n(chunk, kEntryChunk);
+  EntryChunk* chunk = reinterpret_cast<EntryChunk*>(at);
+  std::uninitialized_default_construct_n(chunk, 1);
   entry_chunks_.push_back(chunk);
 }
 
 void MacroTable::drop_chunks(size_t keep) {
   if (keep >= entry_chunks_.size()) return;
-  for (size_t i = keep; i < entry_chunks_.size() && i < kSmallChunks; ++i) delete[] entry_chunks_[i];
+  for (size_t i = keep; i < entry_chunks_.size() && i < kSmallChunks; ++i) delete entry_chunks_[i];
   entry_chunks_.resize(keep);
   size_t arenas = keep <= kSmallChunks ? 0 : (keep - kSmallChunks + kChunksPerArena - 1) / kChunksPerArena;
   for (size_t a = arenas; a < entry_arenas_.size(); ++a) huge_free(entry_arenas_[a], kHugePage);
@@ -206,7 +206,7 @@ void MacroTable::set_length(Entry& e, MacroId id, size_t length) {
 }
 
 __attribute__((always_inline)) inline void MacroTable::store_value(Entry& e, MacroId id, std::string_view text) {
-  forget_pieces(e);
+  forget_pieces(id);
   uint16_t flags = 0;
   if (text.size() <= kInlineValueLength) {
     // Copied first (the text may be the entry's own inline value), then
@@ -236,7 +236,7 @@ __attribute__((always_inline)) inline void MacroTable::store_value(Entry& e, Mac
 }
 
 void MacroTable::release_value(Entry& e, MacroId id) {
-  forget_pieces(e);
+  forget_pieces(id);
   size_t length = length_of(e, id);
   if (e.flags & kHeapValue) {
     heap_free(e.value);
@@ -255,7 +255,8 @@ __attribute__((always_inline)) inline MacroId MacroTable::new_entry(std::string_
   }
   MacroId id = count_;
   Entry& e = at(id);
-  e = Entry{{0}, {kEmpty}, 0, 0, flags, 0, kNoMacro, id, 0};
+  e = Entry{{0}, {kEmpty}, 0, 0, flags};
+  rest(id) = EntryRest{kNoMacro, id, 0, 0};
   if (name.size() <= kShortName) {
     e.short_name = load_padded(name.data(), name.size());
   } else {
@@ -278,7 +279,7 @@ void MacroTable::set_value(MacroId id, std::string_view text) {
   // The new text is stored before the old one goes, in case they overlap.
   const char* old_value = e.value;
   size_t old_length = length_of(e, id);
-  forget_pieces(e);
+  forget_pieces(id);
   uint16_t old_flags = e.flags;
   e.flags &= static_cast<uint16_t>(~(kValueFlags | kFixedValue));
   store_value(e, id, text);
@@ -294,7 +295,7 @@ MacroTable::Frozen MacroTable::frozen(MacroId id) {
   Entry& e = at(id);
   if ((e.flags & kFrozenKnown) == 0) rescan(e, id, 0, 0);
   char quote = (e.flags & kSingleQuote) ? '\'' : (e.flags & kDoubleQuote) ? '"' : '\0';
-  return Frozen{e.frozen, quote};
+  return Frozen{rest(id).frozen, quote};
 }
 
 void MacroTable::rescan(Entry& e, MacroId id, size_t from, char quote) {
@@ -323,10 +324,10 @@ void MacroTable::rescan(Entry& e, MacroId id, size_t from, char quote) {
   }
   size_t frozen = static_cast<size_t>(p - text);
   e.flags &= static_cast<uint16_t>(~(kSingleQuote | kDoubleQuote));
-  if (frozen >= kLongLength) {
-    e.frozen = 0;  // the empty part is always frozen
+  if (frozen >= UINT32_MAX) {
+    rest(id).frozen = 0;  // the empty part is always frozen
   } else {
-    e.frozen = static_cast<uint32_t>(frozen);
+    rest(id).frozen = static_cast<uint32_t>(frozen);
     if (quote == '\'') e.flags |= kSingleQuote;
     if (quote == '"') e.flags |= kDoubleQuote;
   }
@@ -335,7 +336,7 @@ void MacroTable::rescan(Entry& e, MacroId id, size_t from, char quote) {
 
 void MacroTable::extend(MacroId id, std::string_view expanded_rest, std::string_view text) {
   Entry& e = at(id);
-  forget_pieces(e);
+  forget_pieces(id);
   Frozen f = frozen(id);
   size_t old_length = length_of(e, id);
   size_t length = f.length + expanded_rest.size() + 1 + text.size();
@@ -374,7 +375,6 @@ void MacroTable::extend(MacroId id, std::string_view expanded_rest, std::string_
 }
 
 const ValuePieces* MacroTable::keep_pieces(MacroId id, ValuePieces pieces) {
-  Entry& e = at(id);
   uint32_t slot;
   if (!free_piece_slots_.empty()) {
     slot = free_piece_slots_.back();
@@ -386,7 +386,7 @@ const ValuePieces* MacroTable::keep_pieces(MacroId id, ValuePieces pieces) {
     return nullptr;
   }
   piece_slots_[slot - 1] = std::make_unique<ValuePieces>(std::move(pieces));
-  e.pieces = slot;
+  rest(id).pieces = slot;
   return piece_slots_[slot - 1].get();
 }
 
@@ -439,10 +439,10 @@ MacroId MacroTable::append(std::string_view name, std::string_view value, bool o
     *b = Bucket{h, id};
     count_name();
   } else {
-    Entry& first = at(b->id);
+    EntryRest& first = rest(b->id);
     MacroId newest = first.prev_same;
-    at(newest).next_same = id;
-    at(id).prev_same = newest;
+    rest(newest).next_same = id;
+    rest(id).prev_same = newest;
     first.prev_same = id;
   }
   return id;
@@ -464,13 +464,13 @@ long MacroTable::remove_first(std::string_view name) {
   if (b == nullptr) return kNoEntry;
   MacroId id = b->id;
   if (!user_defined(id)) return kPredefinedEntry;
-  Entry& e = at(id);
+  const EntryRest& r = rest(id);
   long left = 0;
-  if (e.next_same == kNoMacro) {
+  if (r.next_same == kNoMacro) {
     erase_bucket(b);
   } else {
-    at(e.next_same).prev_same = e.prev_same;
-    b->id = e.next_same;
+    rest(r.next_same).prev_same = r.prev_same;
+    b->id = r.next_same;
     left = 1;
   }
   remove_entry(id);
@@ -496,12 +496,12 @@ void MacroTable::cut_after(MacroId last) {
       // Everything after it is gone, so it is the newest entry of its name.
       std::string_view name = name_of(e);
       Bucket* b = bucket_of(name, hash(name));
-      if (e.prev_same == id) {
+      if (rest(id).prev_same == id) {
         erase_bucket(b);
       } else {
-        MacroId older = e.prev_same;
-        at(older).next_same = kNoMacro;
-        at(b->id).prev_same = older;
+        MacroId older = rest(id).prev_same;
+        rest(older).next_same = kNoMacro;
+        rest(b->id).prev_same = older;
       }
       remove_entry(id);
     }
@@ -516,13 +516,16 @@ void MacroTable::compact_entries() {
   for (MacroId id = 0; id < count_; ++id) {
     if (at(id).flags & kRemoved) continue;
     renumbered[id] = n;
-    if (n != id) at(n) = at(id);
+    if (n != id) {
+      at(n) = at(id);
+      rest(n) = rest(id);
+    }
     ++n;
   }
   for (MacroId id = 0; id < n; ++id) {
-    Entry& e = at(id);
-    if (e.next_same != kNoMacro) e.next_same = renumbered[e.next_same];
-    e.prev_same = renumbered[e.prev_same];
+    EntryRest& r = rest(id);
+    if (r.next_same != kNoMacro) r.next_same = renumbered[r.next_same];
+    r.prev_same = renumbered[r.prev_same];
   }
   for (Bucket& b : buckets_) {
     if (b.id != kNoMacro) b.id = renumbered[b.id];

@@ -156,7 +156,7 @@ class MacroTable {
 
   // The pieces kept with a value, or null; they go when the value changes.
   const ValuePieces* pieces(MacroId id) const {
-    uint32_t slot = at(id).pieces;
+    uint32_t slot = rest(id).pieces;
     return slot != 0 ? piece_slots_[slot - 1].get() : nullptr;
   }
   // Keeps `pieces` with the value of `id` and returns them (null when no
@@ -186,7 +186,7 @@ class MacroTable {
     return kNoMacro;
   }
   // The next entry of the same name, or kNoMacro.
-  MacroId next_same(MacroId id) const { return at(id).next_same; }
+  MacroId next_same(MacroId id) const { return rest(id).next_same; }
 
   void set_line(uint64_t line) { line_ = line; }
   // Entries in the list.
@@ -206,7 +206,7 @@ class MacroTable {
     kValueFlags =
         kHasReference | kHeapValue | kSingleQuote | kDoubleQuote | kFrozenKnown | kHasEscape | kInlineValue,
   };
-  static constexpr uint32_t kLongLength = 0xFFFFFFFF;  // the length is in long_lengths_
+  static constexpr uint32_t kLongLength = (uint32_t{1} << 23) - 1;  // the length is in long_lengths_
  public:
   // Values of up to this many bytes are kept in their entry, so that the
   // usual lookup of a short name with a short value touches its bucket and
@@ -214,6 +214,7 @@ class MacroTable {
   static constexpr size_t kInlineValueLength = 16;
 
  private:
+  // What a lookup reads of an entry: 32 bytes, two to a cache line.
   struct Entry {
     union {
       uint64_t short_name;  // a name of up to kShortName bytes, zero-padded
@@ -224,12 +225,16 @@ class MacroTable {
       char bytes[kInlineValueLength];  // kInlineValue: the value itself
     };
     uint32_t name_len;
-    uint32_t value_len;  // kLongLength for a value of 4 GiB or more
+    uint32_t value_len : 23;  // kLongLength for a value of 8 MiB or more
     uint32_t flags : 9;
-    uint32_t pieces : 23;  // 1 + the slot of the value's pieces, 0 for none
-    MacroId next_same;     // the next newer entry of the name, or kNoMacro
-    MacroId prev_same;     // the next older one; the oldest's is the newest
-    uint32_t frozen;       // length of the frozen part (0 when it would not fit)
+  };
+  static_assert(sizeof(Entry) == 32);
+  // The rest of an entry, kept apart so that lookups do not bring it in.
+  struct EntryRest {
+    MacroId next_same;  // the next newer entry of the name, or kNoMacro
+    MacroId prev_same;  // the next older one; the oldest's is the newest
+    uint32_t frozen;    // length of the frozen part (0 when it would not fit)
+    uint32_t pieces;    // 1 + the slot of the value's pieces, 0 for none
   };
   static const char* value_bytes(const Entry& e) { return (e.flags & kInlineValue) ? e.bytes : e.value; }
   struct Bucket {
@@ -245,9 +250,13 @@ class MacroTable {
     return {bytes, e.name_len};
   }
 
-  Entry& at(MacroId id) { return entry_chunks_[id >> kEntryChunkBits][id & (kEntryChunk - 1)]; }
+  Entry& at(MacroId id) { return entry_chunks_[id >> kEntryChunkBits]->entries[id & (kEntryChunk - 1)]; }
   const Entry& at(MacroId id) const {
-    return entry_chunks_[id >> kEntryChunkBits][id & (kEntryChunk - 1)];
+    return entry_chunks_[id >> kEntryChunkBits]->entries[id & (kEntryChunk - 1)];
+  }
+  EntryRest& rest(MacroId id) { return entry_chunks_[id >> kEntryChunkBits]->rest[id & (kEntryChunk - 1)]; }
+  const EntryRest& rest(MacroId id) const {
+    return entry_chunks_[id >> kEntryChunkBits]->rest[id & (kEntryChunk - 1)];
   }
 
   // Names of up to eight bytes, the usual case, are hashed here with one
@@ -318,11 +327,12 @@ class MacroTable {
     return e.value_len != kLongLength ? e.value_len : long_length(id);
   }
   void set_length(Entry& e, MacroId id, size_t length);
-  void forget_pieces(Entry& e) {
-    if (e.pieces != 0) {
-      piece_slots_[e.pieces - 1].reset();
-      free_piece_slots_.push_back(e.pieces);
-      e.pieces = 0;
+  void forget_pieces(MacroId id) {
+    EntryRest& r = rest(id);
+    if (r.pieces != 0) {
+      piece_slots_[r.pieces - 1].reset();
+      free_piece_slots_.push_back(r.pieces);
+      r.pieces = 0;
     }
   }
   void insert_bucket(uint32_t h, MacroId id);
@@ -349,11 +359,15 @@ class MacroTable {
   // allocated one by one; a table larger than that takes the rest from
   // blocks of huge pages, kChunksPerArena chunks to a block.
   static constexpr size_t kSmallChunks = 64;
-  static constexpr size_t kChunkBytes = sizeof(Entry) * kEntryChunk;
+  struct EntryChunk {
+    Entry entries[kEntryChunk];
+    EntryRest rest[kEntryChunk];
+  };
+  static constexpr size_t kChunkBytes = sizeof(EntryChunk);
   static constexpr size_t kChunksPerArena = kHugePage / kChunkBytes;
   void add_chunk();
   void drop_chunks(size_t keep);  // frees the chunks from `keep` on
-  std::vector<Entry*> entry_chunks_;
+  std::vector<EntryChunk*> entry_chunks_;
   std::vector<void*> entry_arenas_;  // kHugePage bytes each
   MacroId count_ = 0;  // ids in use, removed ones included
   size_t live_ = 0;

@@ -270,6 +270,35 @@ TEST(MacroTable, ValuesAcrossTheInlineLimit) {
   for (int i = 1; i < 5000; i += 2) ASSERT_EQ(first_value(t, "k" + std::to_string(i)), std::string(static_cast<size_t>(i % 40), 'q'));
 }
 
+TEST(MacroTable, ValuesAcrossTheLongLengthLimit) {
+  // Lengths from 8 MiB on are kept beside the entry: define, extend,
+  // renumber, replace and remove values on both sides of that limit.
+  MacroTable t;
+  const size_t limit = size_t{1} << 23;
+  for (size_t n : {limit - 2, limit - 1, limit, limit + 1}) {
+    SCOPED_TRACE(n);
+    std::string text(n, 'a');
+    text.back() = 'b';
+    for (int i = 0; i < 3000; ++i) t.append("g" + std::to_string(i), "x");
+    MacroId id = t.append("big", text);
+    ASSERT_EQ(t.value(id).size(), n);
+    EXPECT_EQ(t.frozen(id).length, n);
+    t.extend(id, "", "z");
+    ASSERT_EQ(t.value(id).size(), n + 2);
+    EXPECT_EQ(t.frozen(id).length, n + 2);
+    // Removing the entries before it renumbers it.
+    for (int i = 0; i < 3000; ++i) t.remove_first("g" + std::to_string(i));
+    id = t.find("big");
+    ASSERT_EQ(t.value(id).size(), n + 2);
+    EXPECT_EQ(t.value(id).substr(n - 1), "b z");
+    t.set_value(id, "small");
+    EXPECT_EQ(t.value(id), "small");
+    t.set_value(id, text);
+    EXPECT_TRUE(t.value(id) == text);
+    EXPECT_EQ(t.remove_first("big"), 0);
+  }
+}
+
 TEST(MacroTable, FrozenPartAndExtension) {
   MacroTable t;
   struct Case {

@@ -68,8 +68,9 @@ inline size_t copy_to_nul(char* to, const char* from, size_t n) {
     }
   }
 #endif
-  if (n != 0) std::memcpy(to, from, n);
-  const void* nul = n != 0 ? std::memchr(to, 0, n) : nullptr;
+  if (n == 0) return 0;
+  std::memcpy(to, from, n);
+  const void* nul = std::memchr(to, 0, n);
   return nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - to) : n;
 }
 

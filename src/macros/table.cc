@@ -177,6 +177,15 @@ char* MacroTable::store(const char* bytes, size_t n) {
   return out;
 }
 
+const char* MacroTable::store_name(std::string_view name) {
+  if (name.size() < kLongName) return store(name.data(), name.size());
+  std::string prefixed(sizeof(uint64_t) + name.size(), '\0');
+  uint64_t n = name.size();
+  std::memcpy(prefixed.data(), &n, sizeof n);
+  std::memcpy(prefixed.data() + sizeof n, name.data(), name.size());
+  return store(prefixed.data(), prefixed.size()) + sizeof n;
+}
+
 void MacroTable::maybe_compact_storage() {
   // Copy what is still used once the garbage outweighs it, so that storage
   // stays in proportion to the live names and values.
@@ -188,7 +197,10 @@ void MacroTable::maybe_compact_storage() {
   for (MacroId id = 0; id < count_; ++id) {
     Entry& e = at(id);
     if (e.flags & kRemoved) continue;
-    if (e.name_len > kShortName) e.name = store(e.name, e.name_len);
+    if (e.name_len > kShortName) {
+      const char* from = e.name_len != kLongName ? e.name : e.name - sizeof(uint64_t);
+      e.name = store(from, stored_name_bytes(e)) + (e.name - from);
+    }
     if ((e.flags & (kHeapValue | kFixedValue | kInlineValue)) == 0) {
       e.value = store(e.value, length_of(e, id));
     }
@@ -260,9 +272,9 @@ __attribute__((always_inline)) inline MacroId MacroTable::new_entry(std::string_
   if (name.size() <= kShortName) {
     e.short_name = load_padded(name.data(), name.size());
   } else {
-    e.name = store(name.data(), name.size());
+    e.name = store_name(name);
   }
-  e.name_len = static_cast<uint32_t>(name.size());
+  e.name_len = static_cast<uint16_t>(name.size() < kLongName ? name.size() : kLongName);
   if (flags & kFixedValue) {
     e.value = line_text_;
     e.value_len = static_cast<uint32_t>(std::strlen(line_text_));
@@ -452,7 +464,7 @@ MacroId MacroTable::append(std::string_view name, std::string_view value, bool o
 void MacroTable::remove_entry(MacroId id) {
   Entry& e = at(id);
   release_value(e, id);
-  if (e.name_len > kShortName) release(e.name_len);
+  if (e.name_len > kShortName) release(stored_name_bytes(e));
   e.flags = kRemoved;
   e.short_name = 0;
   e.name_len = 0;

@@ -206,7 +206,8 @@ class MacroTable {
     kValueFlags =
         kHasReference | kHeapValue | kSingleQuote | kDoubleQuote | kFrozenKnown | kHasEscape | kInlineValue,
   };
-  static constexpr uint32_t kLongLength = (uint32_t{1} << 23) - 1;  // the length is in long_lengths_
+  static constexpr uint32_t kLongLength = 0xFFFFFFFF;  // the length is in long_lengths_
+  static constexpr uint16_t kLongName = 0xFFFF;        // the length is in the 8 bytes before the name
  public:
   // Values of up to this many bytes are kept in their entry, so that the
   // usual lookup of a short name with a short value touches its bucket and
@@ -224,9 +225,9 @@ class MacroTable {
       const char* value;                // in storage, in a block of its own, or the line text
       char bytes[kInlineValueLength];  // kInlineValue: the value itself
     };
-    uint32_t name_len;
-    uint32_t value_len : 23;  // kLongLength for a value of 8 MiB or more
-    uint32_t flags : 9;
+    uint32_t value_len;  // kLongLength for a value of 4 GiB or more
+    uint16_t name_len;   // kLongName for a name of 65,535 bytes or more
+    uint16_t flags;
   };
   static_assert(sizeof(Entry) == 32);
   // The rest of an entry, kept apart so that lookups do not bring it in.
@@ -245,9 +246,15 @@ class MacroTable {
   static constexpr size_t kEntryChunkBits = 10;
   static constexpr size_t kEntryChunk = size_t{1} << kEntryChunkBits;
 
+  static size_t name_length(const Entry& e) {
+    if (e.name_len != kLongName) return e.name_len;
+    uint64_t n;
+    std::memcpy(&n, e.name - sizeof n, sizeof n);
+    return static_cast<size_t>(n);
+  }
   static std::string_view name_of(const Entry& e) {
     const char* bytes = e.name_len <= kShortName ? reinterpret_cast<const char*>(&e.short_name) : e.name;
-    return {bytes, e.name_len};
+    return {bytes, name_length(e)};
   }
 
   Entry& at(MacroId id) { return entry_chunks_[id >> kEntryChunkBits]->entries[id & (kEntryChunk - 1)]; }
@@ -302,7 +309,8 @@ class MacroTable {
       if (b.id == kNoMacro) return i;
       if (b.hash == h) {
         const Entry& e = at(b.id);
-        if (e.name_len == n && (short_name ? e.short_name == word : std::memcmp(e.name, name.data(), n) == 0)) {
+        bool same_length = n < kLongName ? e.name_len == n : name_length(e) == n;
+        if (same_length && (short_name ? e.short_name == word : std::memcmp(e.name, name.data(), n) == 0)) {
           return i;
         }
       }
@@ -352,6 +360,12 @@ class MacroTable {
   // Bytes of names and values that are not heap values: chunks that are
   // filled in turn and copied afresh when most of what they hold is garbage.
   char* store(const char* bytes, size_t n);
+  // A name of more than kShortName bytes, in storage; from kLongName bytes
+  // on, its length goes before it. The bytes it takes in storage.
+  const char* store_name(std::string_view name);
+  static size_t stored_name_bytes(const Entry& e) {
+    return e.name_len != kLongName ? e.name_len : sizeof(uint64_t) + name_length(e);
+  }
   void release(size_t n) { garbage_ += n; }
   void maybe_compact_storage();
 

@@ -270,32 +270,41 @@ TEST(MacroTable, ValuesAcrossTheInlineLimit) {
   for (int i = 1; i < 5000; i += 2) ASSERT_EQ(first_value(t, "k" + std::to_string(i)), std::string(static_cast<size_t>(i % 40), 'q'));
 }
 
-TEST(MacroTable, ValuesAcrossTheLongLengthLimit) {
-  // Lengths from 8 MiB on are kept beside the entry: define, extend,
-  // renumber, replace and remove values on both sides of that limit.
+TEST(MacroTable, NamesAcrossTheLongNameLimit) {
+  // From 65,535 bytes on, a name's length is kept in storage before it:
+  // find, list, remove and compact names on both sides of that limit.
   MacroTable t;
-  const size_t limit = size_t{1} << 23;
-  for (size_t n : {limit - 2, limit - 1, limit, limit + 1}) {
-    SCOPED_TRACE(n);
-    std::string text(n, 'a');
-    text.back() = 'b';
-    for (int i = 0; i < 3000; ++i) t.append("g" + std::to_string(i), "x");
-    MacroId id = t.append("big", text);
-    ASSERT_EQ(t.value(id).size(), n);
-    EXPECT_EQ(t.frozen(id).length, n);
-    t.extend(id, "", "z");
-    ASSERT_EQ(t.value(id).size(), n + 2);
-    EXPECT_EQ(t.frozen(id).length, n + 2);
-    // Removing the entries before it renumbers it.
-    for (int i = 0; i < 3000; ++i) t.remove_first("g" + std::to_string(i));
-    id = t.find("big");
-    ASSERT_EQ(t.value(id).size(), n + 2);
-    EXPECT_EQ(t.value(id).substr(n - 1), "b z");
-    t.set_value(id, "small");
-    EXPECT_EQ(t.value(id), "small");
-    t.set_value(id, text);
-    EXPECT_TRUE(t.value(id) == text);
-    EXPECT_EQ(t.remove_first("big"), 0);
+  const size_t limit = 65535;
+  std::vector<std::string> long_names;
+  for (size_t n : {limit - 1, limit, limit + 1, 3 * limit}) {
+    std::string name(n, 'n');
+    name.back() = static_cast<char>('0' + long_names.size());
+    long_names.push_back(name);
+    t.append(name, "first");
+    t.append(name, "second");
+    // Its neighbour in the index differs in the last byte only.
+    t.append(name.substr(0, n - 1) + "x", "other");
+  }
+  // Enough removed names to make the storage compact itself.
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < 8; ++i) t.append(std::string(limit + 10, static_cast<char>('a' + i)), "gone");
+    for (int i = 0; i < 8; ++i) ASSERT_EQ(t.remove_first(std::string(limit + 10, static_cast<char>('a' + i))), 0);
+  }
+  for (const std::string& name : long_names) {
+    SCOPED_TRACE(name.size());
+    EXPECT_EQ(first_value(t, name), "first");
+    EXPECT_EQ(t.name(t.find(name)), name);
+    EXPECT_EQ(t.remove_first(name), 1);
+    EXPECT_EQ(first_value(t, name), "second");
+    EXPECT_EQ(first_value(t, name.substr(0, name.size() - 1) + "x"), "other");
+    EXPECT_EQ(first_value(t, name.substr(0, name.size() - 1)), "<none>");
+    EXPECT_EQ(first_value(t, name + "n"), "<none>");
+  }
+  std::vector<std::string> listed = names(t);
+  ASSERT_EQ(listed.size(), kPredefinedCount + 2 * long_names.size());
+  for (size_t i = 0; i < long_names.size(); ++i) {
+    EXPECT_TRUE(listed[kPredefinedCount + 2 * i] == long_names[i]);
+    EXPECT_TRUE(listed[kPredefinedCount + 2 * i + 1] == long_names[i].substr(0, long_names[i].size() - 1) + "x");
   }
 }
 

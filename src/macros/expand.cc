@@ -94,7 +94,8 @@ void resolve(Engine& engine, std::string_view ref, size_t colon, Params params, 
   if (is_digit(static_cast<unsigned char>(first))) {
     expand_positional(engine, ref, params, out);
   } else if (first == '=' && plain && ref.size() >= 2 && ref[1] == ':') {
-    // Arithmetic, the most frequent special form, on its body as written.
+    // Arithmetic on its body as written, the most frequent special form:
+    // what expand_special does for it, without the call and its buffer.
     append_decimal(out, eval_expr(skip_space(ref.substr(2))));
   } else if (first == '@' || first == '=' || first == '%' || first == '?') {
     expand_special(engine, ref, params, out, plain);

@@ -198,7 +198,7 @@ void MacroTable::maybe_compact_storage() {
     Entry& e = at(id);
     if (e.flags & kRemoved) continue;
     if (e.name_len > kShortName) {
-      const char* from = e.name_len != kLongName ? e.name : e.name - sizeof(uint64_t);
+      const char* from = stored_name(e);
       e.name = store(from, stored_name_bytes(e)) + (e.name - from);
     }
     if ((e.flags & (kHeapValue | kFixedValue | kInlineValue)) == 0) {

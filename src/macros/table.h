@@ -360,9 +360,13 @@ class MacroTable {
   // Bytes of names and values that are not heap values: chunks that are
   // filled in turn and copied afresh when most of what they hold is garbage.
   char* store(const char* bytes, size_t n);
-  // A name of more than kShortName bytes, in storage; from kLongName bytes
-  // on, its length goes before it. The bytes it takes in storage.
+  // Stores a name of more than kShortName bytes; from kLongName bytes on,
+  // its length goes in the 8 bytes before it.
   const char* store_name(std::string_view name);
+  // Where such a name's bytes in storage begin, and how many there are.
+  static const char* stored_name(const Entry& e) {
+    return e.name_len != kLongName ? e.name : e.name - sizeof(uint64_t);
+  }
   static size_t stored_name_bytes(const Entry& e) {
     return e.name_len != kLongName ? e.name_len : sizeof(uint64_t) + name_length(e);
   }

@@ -161,6 +161,29 @@ inline bool end_usual_reference(size_t n, const char* stop, const char* end, Usu
   return true;
 }
 
+#ifdef __SSE2__
+// For a reference in a text of fewer than sixteen bytes, such as a line
+// that is a reference alone: the length of the name at `name` when it is
+// short and followed by a byte that may end it, with its bytes as a word in
+// `word`; 0 otherwise. The name's first eight bytes, or what is left of the
+// text zero-padded (no byte that ends a name is zero), are looked at as one
+// word. Kept out of the usual path, which reads whole blocks.
+__attribute__((noinline)) size_t short_name_length(const char* name, const char* end, uint64_t* word) {
+  size_t left = static_cast<size_t>(end - name);
+  uint64_t first = left >= 8 ? load_padded(name, 8) : load_padded(name, left);
+  unsigned mask = hits_of<'(', ')', '$', ':'>(_mm_cvtsi64_si128(static_cast<long long>(first))) & 0xFFu;
+  if (mask == 0) {
+    // Eight name bytes: the byte after them must end the name.
+    if (left <= MacroTable::kShortName) return 0;
+    *word = first;
+    return MacroTable::kShortName;
+  }
+  size_t n = static_cast<size_t>(__builtin_ctz(mask));  // at least 1: the first byte is a name byte
+  *word = (first << (64 - 8 * n)) >> (64 - 8 * n);
+  return n;
+}
+#endif
+
 // Reads the reference at `q` (a '$' in the text that begins at `begin`)
 // when it is a usual one: "$" and a byte of kNameFirst, or "$(", a name
 // of up to MacroTable::kShortName bytes that begins with a byte of
@@ -182,7 +205,7 @@ inline bool read_usual_reference(const char* begin, const char* q, const char* e
 #ifdef __SSE2__
   // The sixteen bytes from the name on, or, near the end of the text, the
   // last sixteen of the text when it has them.
-  if (end - name >= 16 || end - begin >= 16) {
+  if (__builtin_expect(end - name >= 16 || end - begin >= 16, 1)) {
     const char* at = end - name >= 16 ? name : end - 16;
     unsigned mask = block_hits<'(', ')', '$', ':'>(at) >> (name - at);
     if (mask == 0) return false;
@@ -198,9 +221,13 @@ inline bool read_usual_reference(const char* begin, const char* q, const char* e
     }
     return end_usual_reference(n, name + n, end, ref);
   }
+  uint64_t word;
+  n = short_name_length(name, end, &word);
+  if (n == 0) return false;
+  ref->word = word;
+  return end_usual_reference(n, name + n, end, ref);
 #else
   (void)begin;
-#endif
   const char* stop = end - name > static_cast<ptrdiff_t>(MacroTable::kShortName) ? name + MacroTable::kShortName + 1 : end;
   const char* close = name + 1;
   while (close != stop && !kRefBytes.special[static_cast<unsigned char>(*close)]) ++close;
@@ -208,6 +235,7 @@ inline bool read_usual_reference(const char* begin, const char* q, const char* e
   n = static_cast<size_t>(close - name);
   ref->word = load_padded(name, n);
   return end_usual_reference(n, close, end, ref);
+#endif
 }
 
 struct DepthGuard {

@@ -92,6 +92,9 @@ TEST(Expand, ShortNamesAtEveryPlace) {
       {"$(abcdefg)", "ERROR quenfold: Macro abcdefg not defined"},
       {"$(a", "ERROR quenfold: Missing close paren for macro 'a'"},
       {"$(abcdefgh", "ERROR quenfold: Missing close paren for macro 'abcdefgh'"},
+      // What follows a name of eight bytes decides how it is read.
+      {"$(abcdefgh:z)", "8"},  {"$(abcdefgh$a)", "ERROR quenfold: Macro abcdefgh1 not defined"},
+      {"$(abcdefgh(", "ERROR quenfold: Missing close paren for macro 'abcdefgh('"},
   };
   for (const Case& c : cases) {
     for (size_t before = 0; before <= 20; ++before) {

@@ -4,24 +4,53 @@
 // load_padded are the pieces the expander and the tables read bytes with.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include "base/simd.h"
+
 
 namespace quenfold {
 
-// The `n` bytes at `p` (n <= 8) as a little-endian word, zero-padded; only
-// those bytes are read.
+static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big,
+              "bytes are put into words in one of the two usual orders");
+
+// A word that holds bytes of a text holds them little-endian on every host:
+// byte i is bits 8i to 8i+7, so that words compare, hash and shift alike
+// everywhere. le() turns such a word into the one whose bytes in memory are
+// the text's (and back): nothing on a little-endian host, a swap on a
+// big-endian one.
+constexpr uint64_t le(uint64_t word) {
+  if constexpr (std::endian::native == std::endian::big) return __builtin_bswap64(word);
+  return word;
+}
+constexpr uint32_t le(uint32_t word) {
+  if constexpr (std::endian::native == std::endian::big) return __builtin_bswap32(word);
+  return word;
+}
+
+// The eight bytes at `p` as a word (any alignment).
+inline uint64_t load_le64(const char* p) {
+  uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return le(word);
+}
+// The four bytes at `p` as a word (any alignment).
+inline uint32_t load_le32(const char* p) {
+  uint32_t word;
+  std::memcpy(&word, p, sizeof word);
+  return le(word);
+}
+
+// The `n` bytes at `p` (n <= 8) as a word, zero-padded; only those bytes are
+// read.
 inline uint64_t load_padded(const char* p, size_t n) {
   if (n >= 4) {
-    uint32_t low, high;
-    std::memcpy(&low, p, 4);
-    std::memcpy(&high, p + n - 4, 4);
-    return low | (static_cast<uint64_t>(high) << (8 * (n - 4)));
+    uint64_t low = load_le32(p);
+    uint64_t high = load_le32(p + n - 4);
+    return low | (high << (8 * (n - 4)));
   }
   if (n == 0) return 0;
   return static_cast<uint64_t>(static_cast<unsigned char>(p[0])) |
@@ -29,7 +58,7 @@ inline uint64_t load_padded(const char* p, size_t n) {
          (static_cast<uint64_t>(static_cast<unsigned char>(p[n - 1])) << (8 * (n - 1)));
 }
 
-#ifdef __SSE2__
+#ifdef QUENFOLD_SSE2
 // The bytes of `block` that are one of Bytes, one bit each.
 template <unsigned char... Bytes>
 inline unsigned hits_of(__m128i block) {
@@ -55,7 +84,7 @@ inline constexpr ByteSet<Bytes...> kByteSet{};
 
 template <unsigned char... Bytes>
 inline const unsigned char* find_any(const unsigned char* p, const unsigned char* end) {
-#ifdef __SSE2__
+#ifdef QUENFOLD_SSE2
   if (end - p >= 16) {
     while (end - p >= 16) {
       unsigned mask = block_hits<Bytes...>(p);
@@ -96,7 +125,7 @@ inline const char* find_any(const char* p, const char* end) {
 // read instead of one byte at a time, when the larger range holds it.
 template <unsigned char... Bytes>
 inline const char* find_any_within(const char* begin, const char* p, const char* end) {
-#ifdef __SSE2__
+#ifdef QUENFOLD_SSE2
   if (end - p < 16 && end - begin >= 16) {
     const char* last = end - 16;
     unsigned mask = block_hits<Bytes...>(last) >> (p - last);

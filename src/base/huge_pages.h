@@ -11,7 +11,7 @@
 #include <memory>
 #include <new>
 
-#if defined(__linux__) && !defined(__EMSCRIPTEN__)
+#if defined(__linux__) && !defined(__EMSCRIPTEN__) && !defined(QUENFOLD_PORTABLE)
 #include <sys/mman.h>
 #endif
 
@@ -19,7 +19,8 @@ namespace quenfold {
 
 constexpr size_t kHugePage = size_t{2} << 20;
 
-#if defined(__linux__) && !defined(__EMSCRIPTEN__) && defined(MADV_HUGEPAGE)
+// QUENFOLD_PORTABLE builds the plain allocator of other systems.
+#if defined(__linux__) && !defined(__EMSCRIPTEN__) && defined(MADV_HUGEPAGE) && !defined(QUENFOLD_PORTABLE)
 
 // `bytes` rounded up to whole huge pages.
 inline size_t huge_size(size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }

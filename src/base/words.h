@@ -6,10 +6,7 @@
 #include <string_view>
 
 #include "base/chars.h"
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include "base/simd.h"
 
 namespace quenfold {
 
@@ -21,7 +18,7 @@ struct SplitWord {
 };
 SplitWord split_word_slow(std::string_view text);
 
-#ifdef __SSE2__
+#ifdef QUENFOLD_SSE2
 // The white-space bytes (blank, \t to \r) of a block as a mask.
 inline unsigned space_mask(__m128i block) {
   __m128i from_tab = _mm_sub_epi8(block, _mm_set1_epi8('\t'));
@@ -33,7 +30,7 @@ inline unsigned space_mask(__m128i block) {
 // The usual text, a word and its rest within its first sixteen bytes, is cut
 // here with one look at them (two overlapping ones for 8 to 15 bytes).
 inline SplitWord split_word(std::string_view text) {
-#ifdef __SSE2__
+#ifdef QUENFOLD_SSE2
   size_t n = text.size();
   if (n >= 4) {
     const char* p = text.data();

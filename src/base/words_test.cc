@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <random>
 #include <string>
 
 namespace quenfold {
@@ -35,6 +37,53 @@ TEST(SplitWord, BlockWiseAgreesWithByteWise) {
   EXPECT_EQ(cut.word, "@DEFINE");
   EXPECT_EQ(cut.rest, "name  the value");
   EXPECT_TRUE(cut.has_rest);
+}
+
+// The bytes of `text` in hexadecimal, for failure messages.
+std::string show(std::string_view text) {
+  std::string out;
+  char two[4];
+  for (char c : text) {
+    std::snprintf(two, sizeof two, "%02x ", static_cast<unsigned char>(c));
+    out += two;
+  }
+  return out;
+}
+
+// The cut made one byte at a time, as the definition reads: white space is
+// the six bytes tab to carriage return and blank, and nothing else.
+SplitWord cut_bytewise(std::string_view text) {
+  auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+  size_t i = 0;
+  while (i < text.size() && space(text[i])) ++i;
+  while (i < text.size() && !space(text[i])) ++i;
+  SplitWord cut;
+  cut.word = text.substr(0, i);
+  while (i < text.size() && space(text[i])) ++i;
+  if (i < text.size()) {
+    cut.rest = text.substr(i);
+    cut.has_rest = true;
+  }
+  return cut;
+}
+
+// split_word against the byte-by-byte cut on random texts of random bytes,
+// white space of every kind and the bytes beside it in the character table
+// (and high bytes whose low seven bits are white space) among them.
+TEST(SplitWord, AgreesWithAByteByByteCutOnRandomTexts) {
+  std::mt19937 random(11);
+  const char kAlphabet[] = {' ', '\t', '\n', '\v', '\f', '\r', '\x08', '\x0e', '\x1f', '!',
+                            '\x89', '\x8d', '\xa0', '\x85', '\0', 'w', '@'};
+  for (int round = 0; round < 30000; ++round) {
+    std::string text(random() % 40, 'w');
+    int spaces = 1 + static_cast<int>(random() % 5);
+    for (char& c : text) c = random() % 8 < static_cast<unsigned>(spaces) ? kAlphabet[random() % std::size(kAlphabet)] : 'w';
+    SplitWord fast = split_word(text);
+    SplitWord plain = cut_bytewise(text);
+    ASSERT_EQ(fast.word, plain.word) << show(text);
+    ASSERT_EQ(fast.rest, plain.rest) << show(text);
+    ASSERT_EQ(fast.has_rest, plain.has_rest) << show(text);
+  }
 }
 
 }  // namespace

@@ -38,8 +38,8 @@ constexpr size_t kIfdefRow = 11;
 static_assert(kDirectives[kDefineRow].code == kDefine && kDirectives[kIfdefRow].code == kIfdef,
               "rows of the usual directives");
 
-// A name of at most eight bytes packed into one word, so that names compare
-// as integers.
+// A name of at most eight bytes packed into one word as load_padded packs
+// bytes (the first byte lowest), so that names compare as integers.
 constexpr uint64_t pack(const char* name) {
   uint64_t word = 0;
   for (size_t i = 0; name[i] != '\0'; ++i) word |= static_cast<uint64_t>(static_cast<unsigned char>(name[i])) << (8 * i);
@@ -52,9 +52,13 @@ struct DirectiveIndex {
   static constexpr int kShift = 58;
   uint64_t multiplier = 0;
   uint64_t words[std::size(kDirectives)] = {};
+  unsigned char lengths[std::size(kDirectives)] = {};
   unsigned char slot[64] = {};  // index + 1 of the name placed there, 0 when free
   constexpr DirectiveIndex() {
-    for (size_t i = 0; i < std::size(kDirectives); ++i) words[i] = pack(kDirectives[i].name);
+    for (size_t i = 0; i < std::size(kDirectives); ++i) {
+      words[i] = pack(kDirectives[i].name);
+      while (kDirectives[i].name[lengths[i]] != '\0') ++lengths[i];
+    }
     // Candidate multipliers come from a generator: neighbouring odd numbers
     // would give nearly the same top bits and the same collisions.
     for (uint64_t k = 0x9e3779b97f4a7c15ULL;; k = (k * 6364136223846793005ULL + 1442695040888963407ULL) | 1) {
@@ -84,7 +88,10 @@ const Directive* lookup(std::string_view word) {
   // so only the names in the table, in any case, can match.
   uint64_t packed = load_padded(name.data(), name.size()) & ~0x2020202020202020ULL;
   unsigned slot = kIndex.slot[(packed * kIndex.multiplier) >> DirectiveIndex::kShift];
-  return slot != 0 && kIndex.words[slot - 1] == packed ? &kDirectives[slot - 1] : nullptr;
+  // The length too: a word that ends in zero bytes packs like a shorter one.
+  return slot != 0 && kIndex.words[slot - 1] == packed && kIndex.lengths[slot - 1] == name.size()
+             ? &kDirectives[slot - 1]
+             : nullptr;
 }
 
 // The entry of `row`, whose word and blank are the first `length` bytes of
@@ -106,6 +113,11 @@ const Directive* usual_directive(std::string_view text, SplitWord* cut) {
 }
 
 }  // namespace
+
+int directive_code(std::string_view word) {
+  const Directive* directive = lookup(word);
+  return directive ? directive->code : kUnknown;
+}
 
 void dispatch_directive(Engine& engine, std::string_view line, size_t at, int skipping) {
   std::string_view text = line.substr(at);

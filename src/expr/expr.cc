@@ -55,7 +55,7 @@ constexpr size_t kInlineText = 256;
 // Copies the `n` bytes at `from` to `to` and returns the position of the
 // first NUL byte among them, or n when there is none.
 inline size_t copy_to_nul(char* to, const char* from, size_t n) {
-#ifdef __SSE2__
+#ifdef QUENFOLD_SSE2
   if (n >= 16) {
     // Sixteen bytes at a time; the last block may overlap the one before,
     // whose bytes held no NUL.

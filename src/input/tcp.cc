@@ -1,4 +1,5 @@
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -23,6 +24,35 @@ bool dotted_digits(const std::string& host) {
     if (!is_digit(static_cast<unsigned char>(c)) && c != '.') return false;
   }
   return true;
+}
+
+// The port of a TCP service named in the services database, in network
+// byte order.
+bool service_port(const char* name, in_port_t* port) {
+  servent* service = nullptr;
+#ifdef QUENFOLD_HAVE_GETSERVBYNAME_R
+  servent entry;
+  char scratch[1024];
+  if (getservbyname_r(name, "tcp", &entry, scratch, sizeof scratch, &service) != 0) return false;
+#else
+  // Where there is no reentrant form (macOS), getservbyname keeps its
+  // result per thread.
+  service = getservbyname(name, "tcp");
+#endif
+  if (service == nullptr) return false;
+  *port = static_cast<in_port_t>(service->s_port);
+  return true;
+}
+
+// A TCP socket that is not handed on to programs the process may run.
+int stream_socket() {
+#ifdef SOCK_CLOEXEC
+  return socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+#else
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd >= 0) fcntl(fd, F_SETFD, FD_CLOEXEC);
+  return fd;
+#endif
 }
 
 }  // namespace
@@ -74,17 +104,10 @@ int open_socket(std::string_view text) {
     long number = std::strtol(port.c_str(), nullptr, 0);
     address.sin_port = htons(static_cast<uint16_t>(number & 0xFFFF));
   } else {
-    servent entry;
-    servent* service = nullptr;
-    char scratch[1024];
-    if (getservbyname_r(port.c_str(), "tcp", &entry, scratch, sizeof scratch, &service) != 0 ||
-        service == nullptr) {
-      return -1;
-    }
-    address.sin_port = static_cast<in_port_t>(service->s_port);
+    if (!service_port(port.c_str(), &address.sin_port)) return -1;
   }
 
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int fd = stream_socket();
   if (fd < 0) return -1;
   int rc;
   do {

@@ -161,7 +161,7 @@ inline bool end_usual_reference(size_t n, const char* stop, const char* end, Usu
   return true;
 }
 
-#ifdef __SSE2__
+#ifdef QUENFOLD_SSE2
 // For a reference in a text of fewer than sixteen bytes, such as a line
 // that is a reference alone: the length of the name at `name` when it is
 // short and followed by a byte that may end it, with its bytes as a word in
@@ -171,7 +171,12 @@ inline bool end_usual_reference(size_t n, const char* stop, const char* end, Usu
 __attribute__((noinline)) size_t short_name_length(const char* name, const char* end, uint64_t* word) {
   size_t left = static_cast<size_t>(end - name);
   uint64_t first = left >= 8 ? load_padded(name, 8) : load_padded(name, left);
-  unsigned mask = hits_of<'(', ')', '$', ':'>(_mm_cvtsi64_si128(static_cast<long long>(first))) & 0xFFu;
+#ifdef __x86_64__
+  __m128i bytes = _mm_cvtsi64_si128(static_cast<long long>(first));
+#else
+  __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&first));  // 32-bit x86 with SSE2
+#endif
+  unsigned mask = hits_of<'(', ')', '$', ':'>(bytes) & 0xFFu;
   if (mask == 0) {
     // Eight name bytes: the byte after them must end the name.
     if (left <= MacroTable::kShortName) return 0;
@@ -202,7 +207,7 @@ inline bool read_usual_reference(const char* begin, const char* q, const char* e
   if (!kNameFirst.wanted[static_cast<unsigned char>(q[2])]) return false;
   const char* name = q + 2;
   size_t n;
-#ifdef __SSE2__
+#ifdef QUENFOLD_SSE2
   // The sixteen bytes from the name on, or, near the end of the text, the
   // last sixteen of the text when it has them.
   if (__builtin_expect(end - name >= 16 || end - begin >= 16, 1)) {
@@ -213,8 +218,7 @@ inline bool read_usual_reference(const char* begin, const char* q, const char* e
     if (n > MacroTable::kShortName) return false;
     if (end - name >= 8) {
       // The first eight bytes, cut to the name's length (at least one byte).
-      uint64_t first;
-      std::memcpy(&first, name, 8);
+      uint64_t first = load_le64(name);
       ref->word = (first << (64 - 8 * n)) >> (64 - 8 * n);
     } else {
       ref->word = load_padded(name, n);
@@ -275,7 +279,7 @@ inline bool note_reference_byte(Reference& ref, int& nesting, const char* at) {
   return false;
 }
 
-#ifdef __SSE2__
+#ifdef QUENFOLD_SSE2
 // Notes the bytes of `block` in `mask` in turn. When one closes the
 // reference that begins at `start`, the reference's text ends there, `p`
 // moves past it and the answer is true.
@@ -322,7 +326,7 @@ inline Reference read_reference(const char*& p, const char* end) {
   while (p != end && !kRefBytes.special[static_cast<unsigned char>(*p)]) ++p;
   if (p == end || *p != ')') {
     int nesting = 1;
-#ifdef __SSE2__
+#ifdef QUENFOLD_SSE2
     // Sixteen bytes at a time: the bytes that matter in a block in turn.
     for (; end - p >= 16; p += 16) {
       if (closes_in_block(ref, nesting, start, p, block_hits<'(', ')', '$', ':'>(p), p)) return ref;

@@ -45,12 +45,6 @@ constexpr size_t kHeapValueLength = 4096;
 // Where empty names and values point.
 constexpr char kEmpty[1] = "";
 
-inline uint64_t load64(const char* p) {
-  uint64_t v;
-  std::memcpy(&v, p, 8);
-  return v;
-}
-
 // A heap value is preceded by the size of its block.
 inline size_t& heap_capacity(const char* value) {
   return *reinterpret_cast<size_t*>(const_cast<char*>(value) - sizeof(size_t));
@@ -85,7 +79,7 @@ bool may_escape(std::string_view text) {
 
 // The value flags of a short value, from its bytes zero-padded to a block.
 uint16_t MacroTable::block_flags(const char* bytes) {
-#ifdef __SSE2__
+#ifdef QUENFOLD_SSE2
   __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
   unsigned dollar = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8('$'))));
   unsigned escape = static_cast<unsigned>(_mm_movemask_epi8(
@@ -147,12 +141,12 @@ uint32_t MacroTable::hash_long(std::string_view s) {
   size_t n = s.size();
   uint64_t h = 0x9e3779b97f4a7c15ULL * (n + 1);
   while (n > 8) {
-    h = (h ^ load64(p)) * 0x9fb21c651e98df25ULL;
+    h = (h ^ load_le64(p)) * 0x9fb21c651e98df25ULL;
     h ^= h >> 29;
     p += 8;
     n -= 8;
   }
-  h = (h ^ load64(p + n - 8)) * 0x9e3779b97f4a7c15ULL;  // the last eight bytes, overlapping
+  h = (h ^ load_le64(p + n - 8)) * 0x9e3779b97f4a7c15ULL;  // the last eight bytes, overlapping
   return static_cast<uint32_t>(__builtin_bswap64(h));  // the best-mixed byte picks the bucket
 }
 
@@ -270,7 +264,7 @@ __attribute__((always_inline)) inline MacroId MacroTable::new_entry(std::string_
   e = Entry{{0}, {kEmpty}, 0, 0, flags};
   rest(id) = EntryRest{kNoMacro, id, 0, 0};
   if (name.size() <= kShortName) {
-    e.short_name = load_padded(name.data(), name.size());
+    e.short_name = le(load_padded(name.data(), name.size()));
   } else {
     e.name = store_name(name);
   }

@@ -218,7 +218,7 @@ class MacroTable {
   // What a lookup reads of an entry: 32 bytes, two to a cache line.
   struct Entry {
     union {
-      uint64_t short_name;  // a name of up to kShortName bytes, zero-padded
+      uint64_t short_name;  // a name of up to kShortName bytes, zero-padded, as they lie in memory (le() of its word)
       const char* name;     // a longer one, in storage
     };
     union {
@@ -285,13 +285,14 @@ class MacroTable {
   // The first entry of a short name and its id, or null.
   const Entry* short_entry(uint64_t word, size_t n, MacroId* id) const {
     uint32_t h = hash_short(word, n);
+    uint64_t bytes = le(word);
     const Bucket* buckets = buckets_.data();
     for (size_t i = h & mask_;; i = (i + 1) & mask_) {
       const Bucket& b = buckets[i];
       if (b.id == kNoMacro) return nullptr;
       if (b.hash == h) {
         const Entry& e = at(b.id);
-        if (e.short_name == word && e.name_len == n) {
+        if (e.short_name == bytes && e.name_len == n) {
           *id = b.id;
           return &e;
         }
@@ -302,7 +303,7 @@ class MacroTable {
   size_t slot_of(std::string_view name, uint32_t h) const {
     size_t n = name.size();
     bool short_name = n <= kShortName;
-    uint64_t word = short_name ? load_padded(name.data(), n) : 0;
+    uint64_t bytes = short_name ? le(load_padded(name.data(), n)) : 0;
     size_t mask = mask_;
     for (size_t i = h & mask;; i = (i + 1) & mask) {
       const Bucket& b = buckets_[i];
@@ -310,7 +311,7 @@ class MacroTable {
       if (b.hash == h) {
         const Entry& e = at(b.id);
         bool same_length = n < kLongName ? e.name_len == n : name_length(e) == n;
-        if (same_length && (short_name ? e.short_name == word : std::memcmp(e.name, name.data(), n) == 0)) {
+        if (same_length && (short_name ? e.short_name == bytes : std::memcmp(e.name, name.data(), n) == 0)) {
           return i;
         }
       }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -88,6 +90,35 @@ TEST(MacroTable, NamesAroundTheShortLimit) {
   }
   EXPECT_EQ(t.find(""), kNoMacro);
   EXPECT_EQ(t.find("abcdefgi"), kNoMacro);
+  std::vector<std::string> listed = names(t);
+  listed.erase(listed.begin(), listed.begin() + kPredefinedCount);
+  EXPECT_EQ(listed, written);
+}
+
+// Random names of random bytes, on both sides of the short-name limit: each
+// is found (by its text and, when short, by its word as the expander reads
+// it) at its oldest entry, and is listed as it was written.
+TEST(MacroTable, RandomNamesFoundAndListedAsWritten) {
+  std::mt19937 random(5);
+  MacroTable t;
+  std::map<std::string, std::string> oldest;
+  std::vector<std::string> written;
+  for (int i = 0; i < 3000; ++i) {
+    std::string name(1 + random() % 12, '\0');
+    for (char& c : name) c = static_cast<char>(random() % 4 ? 'a' + random() % 3 : random());
+    t.append(name, std::to_string(i));
+    oldest.emplace(name, std::to_string(i));
+    written.push_back(name);
+  }
+  for (const auto& [name, value] : oldest) {
+    MacroId id = t.find(name);
+    ASSERT_NE(id, kNoMacro);
+    ASSERT_EQ(t.value(id), value);
+    ASSERT_EQ(t.name(id), name);
+    if (name.size() <= MacroTable::kShortName) {
+      ASSERT_EQ(t.find_short(load_padded(name.data(), name.size()), name.size()), id);
+    }
+  }
   std::vector<std::string> listed = names(t);
   listed.erase(listed.begin(), listed.begin() + kPredefinedCount);
   EXPECT_EQ(listed, written);

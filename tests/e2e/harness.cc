@@ -83,6 +83,10 @@ RunResult run(const Invocation& inv) {
 
   // Everything the child needs is built before fork: only async-signal-safe calls after it.
   std::vector<std::string> argv_s;
+#ifdef QUENFOLD_EMULATOR
+  // qemu-user: "-0" gives the program the argv[0] it would have had.
+  argv_s.insert(argv_s.end(), {QUENFOLD_EMULATOR, "-0", binary_path()});
+#endif
   argv_s.push_back(binary_path());
   for (const auto& a : inv.args) argv_s.push_back(a);
   std::vector<char*> argv;

@@ -108,8 +108,8 @@ test('typing a script updates the output and colours it', async () => {
   assert.deepEqual(await result(page), { output: 'Hello web, 42 times!\n', errors: '', status: '0' });
   const colours = await page.$$eval('.editor.active .view span', (spans) =>
     spans.map((s) => s.className + ' ' + s.textContent));
-  for (const part of ['qf-directive @DEFINE', 'qf-name who', 'qf-ref who', 'qf-special-delim $(=:',
-    'qf-operator *', 'qf-comment # done']) {
+  for (const part of ['qf-directive @DEFINE', 'qf-name who', 'qf-reference $(who)', 'qf-special $(=:',
+    'qf-number 6', 'qf-operator *', 'qf-comment # done']) {
     assert.ok(colours.includes(part), 'no ' + part + ' among ' + colours.join(' | '));
   }
   assert.equal(await page.$eval('.editor.active .gutter', (g) => g.textContent.trim().split('\n').length), 3);

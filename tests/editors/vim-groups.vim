@@ -3,7 +3,6 @@
 " then, for each line of it, the group names of its bytes separated by blanks.
 " Run: vim -Nu NONE -i NONE -es --cmd 'let g:files=[...]' --cmd 'let g:out=...' -S vim-groups.vim
 set nocompatible
-let &runtimepath = g:runtime . ',' . &runtimepath
 filetype on
 syntax on
 let s:out = []

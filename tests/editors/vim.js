@@ -11,7 +11,7 @@ const RUNTIME = path.join(__dirname, '../../contrib/vim');
 
 // Headless Vim with no user setup and only contrib/vim added to its runtime path.
 function vim(args, options = {}) {
-  return execFileSync('vim', ['-Nu', 'NONE', '-i', 'NONE', '-es', '--cmd', 'let g:runtime=' + JSON.stringify(RUNTIME), ...args],
+  return execFileSync('vim', ['-Nu', 'NONE', '-i', 'NONE', '-es', '--cmd', 'set runtimepath^=' + RUNTIME.replace(/([ ,\\])/g, '\\$1'), ...args],
     { encoding: 'utf8', timeout: 60000, ...options });
 }
 

@@ -134,6 +134,46 @@ test('an error shows its exact line and status 1', async () => {
   await done(page);
 });
 
+test('an error marks its line in the tab of the file it names; a click on it puts the caret there', async () => {
+  const page = await open();
+  await page.click('#add-file');
+  await page.fill('.tab-rename', 'part.qf');
+  await page.press('.tab-rename', 'Enter');
+  await page.fill('.editor.active textarea', 'one\ntwo\n$(nosuch) here\nfour\n');
+  await page.click('.tab[data-file="script.qf"] .tab-name');
+  await page.fill('#script', 'first\n@INCLUDE ./part.qf\nlast\n');
+  await settled(page, 'errors', 'quenfold: file ./part.qf line 3: Macro nosuch not defined\n');
+  // The include's line is marked, in its gutter and its text, and its tab; the script is not.
+  const marks = () => page.$$eval('.gutter .error-line', (els) =>
+    els.map((e) => [e.closest('.editor').querySelector('textarea').id, e.textContent]));
+  assert.deepEqual(await marks(), [['file-1', '3']]);
+  assert.deepEqual(await page.$$eval('.view .error-text', (els) => els.map((e) => e.textContent)), ['$(nosuch) here']);
+  assert.deepEqual(await page.$$eval('.tab.error', (tabs) => tabs.map((t) => t.dataset.file)), ['part.qf']);
+  assert.equal(await page.getAttribute('.tab[data-file="script.qf"]', 'aria-selected'), 'true');
+
+  await page.click('#errors');
+  assert.equal(await page.getAttribute('.tab[data-file="part.qf"]', 'aria-selected'), 'true');
+  assert.deepEqual(await page.evaluate(() => [document.activeElement.id, document.activeElement.selectionStart,
+    document.activeElement.selectionEnd]), ['file-1', 'one\ntwo\n'.length, 'one\ntwo\n'.length]);
+
+  // Mended, the mark goes; an error in the script marks the script.
+  await page.fill('.editor.active textarea', 'one\n');
+  await settled(page, 'output', 'first\none\nlast\n');
+  assert.deepEqual(await marks(), []);
+  assert.equal(await page.$$eval('.tab.error', (tabs) => tabs.length), 0);
+  await page.click('.tab[data-file="script.qf"] .tab-name');
+  await page.fill('#script', 'a\n\n@DEFINE x\n@DEFINE x\n');
+  await settled(page, 'errors', 'quenfold: file ./script.qf line 4: Macro x already defined\n');
+  assert.deepEqual(await marks(), [['script', '4']]);
+  // An error that names no file of the page marks nothing, and a click on it does nothing.
+  await page.fill('#options', '-Z');
+  await settled(page, 'errors', 'quenfold: Unknown option\n');
+  assert.deepEqual(await marks(), []);
+  await page.click('#errors');
+  assert.equal(await page.getAttribute('.tab[data-file="script.qf"]', 'aria-selected'), 'true');
+  await done(page);
+});
+
 test('a shared link opens its script and runs it; Share gives the same link', async () => {
   const script = '@DEFINE greet Grüße, $(0)!\n$(greet:Welt) → $(=:6 * 7) ✓\n';
   const link = base + 'index.html#script=' + Buffer.from(script).toString('base64url');

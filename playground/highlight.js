@@ -1,170 +1,299 @@
-// Syntax colouring of quenfold scripts, one line at a time, with the groups
-// of the Vim syntax (contrib/vim/syntax/quenfold.vim): directive lines,
-// references and the special forms, comments, escapes and quoted strings.
-// highlight(text) returns HTML: the text with <span class="qf-GROUP">
-// around each part, for the editor's overlay.
+// Syntax colouring of quenfold scripts, read as the program reads them: logical
+// lines joined by a final backslash, comments from '#' (between quotes too),
+// the thirteen escapes and \n, the leading '!', directive lines and their
+// words, references with nested parentheses, positional parameters, the
+// special forms with their operators and numbers, and quoted text, which is
+// not expanded.
+//
+// classify(text) gives the class of every character of text (an array of
+// class names, '' for plain text); highlight(text) gives HTML with
+// <span class="qf-CLASS"> around each run of one class. The classes are
+// those of tests/editors/highlight-cases.txt, which every highlighter of the
+// project follows.
 (function (root, factory) {
   if (typeof module === 'object' && module.exports) module.exports = factory();
   else root.QuenfoldHighlight = factory();
 })(typeof self !== 'undefined' ? self : this, function () {
   'use strict';
 
-  // Directive words and their groups; those marked with a name take a macro
-  // name as their first word.
-  var DIRECTIVES = {
+  // Directive words and their classes.
+  var WORDS = {
     getenv: 'directive', readline: 'directive', define: 'directive', default: 'directive',
     redefine: 'directive', extend: 'directive', undef: 'directive', show: 'directive',
-    clear: 'directive',
+    clear: 'directive', include: 'directive', return: 'directive', print: 'directive',
+    error: 'directive', quote: 'directive',
     ifdef: 'condition', ifndef: 'condition', elifdef: 'condition', elifndef: 'condition',
     else: 'condition', endif: 'condition',
     for: 'loop', end: 'loop',
-    include: 'include', return: 'include',
-    print: 'message', error: 'message', quote: 'message',
   };
-  var NAMED = /^(getenv|readline|define|default|redefine|extend|undef|show|clear|ifdef|ifndef|elifdef|elifndef|for)$/;
+  // Directives whose first word is a macro name: taken as written, or from the
+  // expanded argument (where a reference may stand for the name).
+  var RAW_NAME = /^(getenv|readline|define|default|redefine|extend|undef)$/;
+  var EXPANDED_NAME = /^(ifdef|ifndef|elifdef|elifndef|for|clear)$/;
   var ESCAPABLE = '!"#$%&\'(),@|~';
-  var OPERATORS = '-+*/%<>=!&|';
-  var PREDEFINED = /^__(PID|DATE|TIME|USER|LINE|FILE|OFILE|INCLUDE|V_MAJOR|V_MINOR|UNIX|OS)__(?![A-Za-z0-9_])/;
+  var PREDEFINED = /^__(PID|DATE|TIME|USER|LINE|FILE|OFILE|INCLUDE|V_MAJOR|V_MINOR|UNIX|OS)__(?=[:)])/;
+  var NUMBER = /^(0[xX][0-9a-fA-F]+|[0-9]+)/;
+  var EXPR_OPERATOR = /^(<=|>=|!=|[|&=<>+\-*/%])/;
 
-  function escape(text) {
-    return text.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;');
+  function isSpace(c) {
+    return c === ' ' || c === '\t' || c === '\v' || c === '\f' || c === '\r';
   }
-  function span(group, html) {
-    return '<span class="qf-' + group + '">' + html + '</span>';
-  }
-
-  function comment(text) {
-    return span('comment', escape(text).replace(/\b(TODO|FIXME|XXX|NOTE)\b/g, span('todo', '$1')));
+  function isWordChar(c) {
+    return c !== undefined && /[A-Za-z0-9_]/.test(c);
   }
 
-  // A backslash at line[i]: [html, next index], or null when it is plain text.
-  function backslash(line, i) {
-    if (i + 1 >= line.length) return [span('continue', '\\'), i + 1];
-    var next = line[i + 1];
-    if (ESCAPABLE.indexOf(next) >= 0 || next === 'n') return [span('escape', escape('\\' + next)), i + 2];
-    return null;
-  }
+  function classify(text) {
+    var cls = new Array(text.length).fill('');
+    var i = 0;  // the scanning position, shared by the helpers below
+    var n = text.length;
 
-  // Scans line from i. In mode 'text' it runs to the end of the line; in
-  // 'ref' and 'special' (inside $(...)) it stops at the ')' that closes the
-  // reference. Returns [html, index where it stopped].
-  function scan(line, i, mode) {
-    var html = '';
-    var plain = '';
-    function flush() {
-      html += escape(plain);
-      plain = '';
+    function mark(from, to, name) {
+      for (var k = from; k < to; k++) cls[k] = name;
     }
-    while (i < line.length) {
-      var c = line[i];
-      var part = null;
+    // The logical line ends at a newline that no backslash joins to the next line.
+    function atEnd() {
+      return i >= n || text[i] === '\n';
+    }
+
+    // What the line reader makes of the text at i, whatever the context:
+    // a continuation, an escape or another backslash pair, or a comment.
+    // Marks it and returns true, or returns false for an ordinary character.
+    function reader(plainClass) {
+      var c = text[i];
       if (c === '\\') {
-        part = backslash(line, i);
-        if (part === null) {
-          plain += line.substr(i, 2);
+        var next = text[i + 1];
+        if (next === '\n' || next === undefined) {
+          mark(i, i + 1, 'continuation');
           i += 2;
-          continue;
+        } else if (ESCAPABLE.indexOf(next) >= 0 || next === 'n') {
+          mark(i, i + 2, 'escape');
+          i += 2;
+        } else {
+          mark(i, i + 2, plainClass);
+          i += 2;
         }
-      } else if (c === '#') {
-        part = [comment(line.slice(i)), line.length];
-      } else if (c === '$') {
-        part = reference(line, i);
-      } else if (mode === 'text') {
-        if (c === '"' || c === "'") part = quoted(line, i);
-      } else if (c === ')') {
-        break;
-      } else if (c === '(') {
-        var inner = scan(line, i + 1, mode);
-        var close = line[inner[1]] === ')' ? ')' : '';
-        part = ['(' + inner[0] + close, inner[1] + close.length];
-      } else if (c === ':' || c === ',') {
-        part = [span('delim', c), i + 1];
-      } else if (mode === 'special' && OPERATORS.indexOf(c) >= 0) {
-        part = [span('operator', escape(c)), i + 1];
-      } else if (c === '_' && (i === 0 || !/[A-Za-z0-9_]/.test(line[i - 1]))) {
-        var m = PREDEFINED.exec(line.slice(i));
-        if (m) part = [span('predefined', m[0]), i + m[0].length];
+        return true;
       }
-      if (part === null) {
-        plain += c;
+      if (c === '#') {
+        // To the end of the physical line, or to a backslash that joins it to the next.
+        var from = i;
+        while (i < n && text[i] !== '\n') {
+          if (text[i] === '\\') {
+            if (text[i + 1] === '\n' || i + 1 >= n) break;
+            i++;
+          }
+          i++;
+        }
+        mark(from, i, 'comment');
+        return true;
+      }
+      return false;
+    }
+
+    // Only white space, comments and continuations up to the end of the logical line?
+    function restIsEmpty() {
+      for (var k = i; k < n && text[k] !== '\n'; k++) {
+        if (text[k] === '#') return true;
+        if (text[k] === '\\' && text[k + 1] === '\n') { k++; continue; }
+        if (!isSpace(text[k])) return false;
+      }
+      return true;
+    }
+
+    // Quoted text from the quote at i to the same quote or the end of the
+    // logical line. Inside a reference (depth counted), a ')' that closes the
+    // reference ends it too: parentheses are counted without regard to quotes.
+    function quoted(inReference) {
+      var quote = text[i];
+      var depth = 0;
+      mark(i, i + 1, 'string');
+      i++;
+      while (!atEnd()) {
+        if (reader('string')) continue;
+        var c = text[i];
+        if (inReference) {
+          if (c === '(') depth++;
+          if (c === ')' && depth-- === 0) return;
+        }
+        mark(i, i + 1, 'string');
         i++;
-      } else {
-        flush();
-        html += part[0];
-        i = part[1];
+        if (c === quote) return;
       }
     }
-    flush();
-    return [html, i];
-  }
 
-  // A reference at line[i] ('$'): $x, $0, $(name...), $(0...) or a special form.
-  function reference(line, i) {
-    if (line[i + 1] !== '(') {
-      if (i + 1 >= line.length) return ['$', i + 1];
-      return [span('ref', escape(line.substr(i, 2))), i + 2];
-    }
-    var special = /^[%=?@]:/.test(line.substr(i + 2, 2));
-    var open = special ? line.substr(i, 4) : '$(';
-    var delim = special ? 'special-delim' : 'delim';
-    var inner = scan(line, i + open.length, special ? 'special' : 'ref');
-    var html = span(delim, escape(open)) + span(special ? 'special' : 'ref', inner[0]);
-    if (line[inner[1]] === ')') return [html + span(delim, ')'), inner[1] + 1];
-    return [html, inner[1]];
-  }
-
-  // Text between quotes, or from a quote to the end of the line.
-  function quoted(line, i) {
-    var quote = line[i];
-    var html = '';
-    var plain = quote;
-    var j = i + 1;
-    while (j < line.length && line[j] !== quote) {
-      var part = null;
-      if (line[j] === '\\') part = backslash(line, j);
-      else if (line[j] === '#') part = [comment(line.slice(j)), line.length];
-      if (part === null) {
-        plain += line[j] === '\\' ? line.substr(j, 2) : line[j];
-        j += line[j] === '\\' ? 2 : 1;
-      } else {
-        html += escape(plain) + part[0];
-        plain = '';
-        j = part[1];
+    // A reference at the '$' at i.
+    function reference() {
+      var start = i;
+      var c = text[i + 1];
+      if (c !== '(') {
+        i++;
+        if (atEnd() || c === '#' || ((isSpace(c) || c === '\\') && restIsEmpty())) {
+          mark(start, i, 'invalid');
+        } else if (c === '$' || c === '@' || c === '=' || c === '%' || c === '?') {
+          // A one-character special form, which cannot hold its ':'.
+          mark(start, i + 1, 'invalid');
+          i++;
+        } else if (c === '\\') {
+          mark(start, i, 'reference');
+        } else {
+          mark(start, i + 1, /[0-9]/.test(c) ? 'parameter' : 'reference');
+          i++;
+        }
+        return;
       }
-    }
-    if (j < line.length) {
-      plain += quote;
-      j++;
-    }
-    return [span('string', html + escape(plain)), j];
-  }
-
-  function highlightLine(line) {
-    var directive = /^(\s*)(!?@)(\S*)/.exec(line);
-    if (directive) {
-      var word = directive[3].toLowerCase();
-      var group = Object.prototype.hasOwnProperty.call(DIRECTIVES, word) ? DIRECTIVES[word] : 'unknown';
-      var html = escape(directive[1]) + span(group, escape(directive[2] + directive[3]));
-      var i = directive[0].length;
-      if (NAMED.test(word)) {
-        var name = /^([ \t]*)([^ \t#$]+)/.exec(line.slice(i));
-        if (name) {
-          html += name[1] + span('name', escape(name[2]));
-          i += name[0].length;
+      // $( and the character after it, which belongs to the reference whatever it is.
+      var kind = 'reference';
+      var first = text[i + 2];
+      var form = null;
+      if (/[0-9]/.test(first)) {
+        kind = 'parameter';
+      } else if ('%=?@'.indexOf(first) >= 0 && first !== undefined && text[i + 3] === ':') {
+        kind = 'special';
+        form = first;
+      }
+      i += 2;
+      var open = form !== null ? 2 : first === '(' || first === ')' ? 1 : 0;
+      mark(start, i + open, kind);
+      i += open;
+      if (kind === 'reference') {
+        var m = PREDEFINED.exec(text.slice(i, i + 20));
+        if (m) {
+          mark(i, i + m[0].length, 'predefined');
+          i += m[0].length;
         }
       }
-      return html + scan(line, i, 'text')[0];
+      body(kind, form, true);
     }
-    var bang = /^(\s*)(!!?)/.exec(line);
-    if (bang) {
-      return escape(bang[1]) + span('bang', bang[2]) + scan(line, bang[0].length, 'text')[0];
+
+    // The inside of a reference (or of a parenthesis in it) up to its ')'.
+    function body(kind, form, outer) {
+      var colons = 0;
+      while (!atEnd()) {
+        if (reader(kind)) continue;
+        var c = text[i];
+        var rest = text.slice(i, i + 24);
+        var m;
+        if (c === ')') {
+          mark(i, i + 1, kind);
+          i++;
+          return;
+        } else if (c === '(') {
+          mark(i, i + 1, kind);
+          i++;
+          body(kind, form, false);
+        } else if (c === '$') {
+          reference();
+        } else if (c === '"' || c === "'") {
+          quoted(true);
+        } else if (form === '=' && (m = /^-(0[xX][0-9a-fA-F]+|[0-9]+)/.exec(rest))) {
+          mark(i, i + m[0].length, 'number');
+          i += m[0].length;
+        } else if ((form === '=' || form === '%') && !isWordChar(text[i - 1]) && (m = NUMBER.exec(rest))) {
+          mark(i, i + m[0].length, 'number');
+          i += m[0].length;
+        } else if (form === '=' && (m = EXPR_OPERATOR.exec(rest))) {
+          mark(i, i + m[0].length, 'operator');
+          i += m[0].length;
+        } else if ((form === '%' && c === '-') || (form === '?' && outer && c === ':' && colons++ < 2)) {
+          mark(i, i + 1, 'operator');
+          i++;
+        } else {
+          mark(i, i + 1, kind);
+          i++;
+        }
+      }
     }
-    return scan(line, 0, 'text')[0];
+
+    // Text that is expanded: references, quotes and what the reader makes.
+    function expanded() {
+      while (!atEnd()) {
+        if (reader('')) continue;
+        var c = text[i];
+        if (c === '$') reference();
+        else if (c === '"' || c === "'") quoted(false);
+        else i++;
+      }
+    }
+
+    // Text that is neither expanded nor used (after @ENDIF).
+    function ignored() {
+      while (!atEnd()) {
+        if (!reader('')) i++;
+      }
+    }
+
+    // A run of characters that are not white space, with backslash pairs.
+    function word(stop) {
+      var from = i;
+      while (!atEnd() && !isSpace(text[i]) && stop.indexOf(text[i]) < 0) {
+        if (text[i] === '\\') {
+          if (text[i + 1] === '\n' || i + 1 >= n) break;
+          i++;
+        }
+        i++;
+      }
+      return text.slice(from, i);
+    }
+
+    function skipSpace() {
+      while (!atEnd() && isSpace(text[i])) i++;
+    }
+
+    function directive() {
+      var start = i;
+      if (text[i] === '!') i++;
+      i++;  // the '@'
+      var name = word('#').toLowerCase();
+      var group = Object.prototype.hasOwnProperty.call(WORDS, name) ? WORDS[name] : 'invalid';
+      mark(start, i, group);
+      skipSpace();
+      if (RAW_NAME.test(name) || EXPANDED_NAME.test(name)) {
+        var from = i;
+        word(RAW_NAME.test(name) ? '#' : '#$"\'\\');
+        mark(from, i, 'name');
+      }
+      if (name === 'endif') ignored();
+      else expanded();
+    }
+
+    while (i < n) {
+      // The logical line begins after white space, comments and continuations.
+      while (i < n && (isSpace(text[i]) || text[i] === '\n' || text[i] === '#' ||
+                       (text[i] === '\\' && (text[i + 1] === '\n' || i + 1 >= n)))) {
+        if (!reader('')) i++;
+      }
+      if (i >= n) break;
+      if (text[i] === '@' || (text[i] === '!' && text[i + 1] === '@')) {
+        directive();
+      } else {
+        if (text[i] === '!') {
+          var bang = text[i + 1] === '!' ? 2 : 1;
+          mark(i, i + bang, 'escape');
+          i += bang;
+        }
+        expanded();
+      }
+    }
+    return cls;
+  }
+
+  function escapeHtml(text) {
+    return text.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;');
   }
 
   function highlight(text) {
-    return text.split('\n').map(highlightLine).join('\n');
+    var cls = classify(text);
+    var html = '';
+    var i = 0;
+    while (i < text.length) {
+      var j = i + 1;
+      while (j < text.length && cls[j] === cls[i] && text[j] !== '\n') j++;
+      var part = escapeHtml(text.slice(i, j));
+      html += cls[i] && text[i] !== '\n' ? '<span class="qf-' + cls[i] + '">' + part + '</span>' : part;
+      i = j;
+    }
+    return html;
   }
 
-  return { highlight: highlight, highlightLine: highlightLine };
+  return { classify: classify, highlight: highlight };
 });

@@ -40,6 +40,7 @@
   var active = 0;
   var timer = null;
   var editorCount = 0;
+  var errorAt = null;  // {index, line}: the file and line that the last run's error names
 
   function make(tag, className) {
     var node = document.createElement(tag);
@@ -71,6 +72,7 @@
     this.root.appendChild(this.gutter);
     this.root.appendChild(code);
     this.lines = 0;
+    this.errorLine = 0;  // the line the last run's error names, or 0
     this.input.addEventListener('input', function () {
       self.render();
       schedule();
@@ -81,14 +83,39 @@
 
   Editor.prototype.render = function () {
     var text = this.input.value;
+    // No span of the colouring runs across a newline, so its lines are the text's.
+    var html = Highlight.highlight(text).split('\n');
+    var mark = this.errorLine;
+    if (mark > 0 && mark <= html.length) html[mark - 1] = '<span class="error-text">' + html[mark - 1] + '</span>';
     // The extra line keeps the copy as tall as the textarea after a final newline.
-    this.shown.innerHTML = Highlight.highlight(text) + '\n';
-    var lines = text.split('\n').length;
-    if (lines !== this.lines) {
+    this.shown.innerHTML = html.join('\n') + '\n';
+    if (html.length !== this.lines || mark !== this.gutterMark) {
       var numbers = [];
-      for (var i = 1; i <= lines; i++) numbers.push(i);
-      this.gutter.textContent = numbers.join('\n') + '\n';
-      this.lines = lines;
+      for (var i = 1; i <= html.length; i++) numbers.push(i === mark ? '<span class="error-line">' + i + '</span>' : i);
+      this.gutter.innerHTML = numbers.join('\n') + '\n';
+      this.lines = html.length;
+      this.gutterMark = mark;
+    }
+    this.follow();
+  };
+
+  Editor.prototype.markError = function (line) {
+    if (line === this.errorLine) return;
+    this.errorLine = line;
+    this.render();
+  };
+
+  // Puts the caret at the start of a line and scrolls it into view.
+  Editor.prototype.goToLine = function (line) {
+    var text = this.input.value;
+    var at = 0;
+    for (var n = 1; n < line && text.indexOf('\n', at) >= 0; n++) at = text.indexOf('\n', at) + 1;
+    this.input.focus();
+    this.input.setSelectionRange(at, at);
+    var height = parseFloat(getComputedStyle(this.input).lineHeight) || 20;
+    var top = (line - 1) * height;
+    if (top < this.input.scrollTop || top + height > this.input.scrollTop + this.input.clientHeight) {
+      this.input.scrollTop = Math.max(0, top - this.input.clientHeight / 2);
     }
     this.follow();
   };
@@ -144,6 +171,7 @@
   }
 
   function removeFile(index) {
+    if (errorAt !== null && errorAt.index >= index) errorAt = null;
     files[index].editor.root.remove();
     files.splice(index, 1);
     select(active > index || active === index ? active - 1 : active);
@@ -192,7 +220,8 @@
   function renderTabs() {
     tabsEl.replaceChildren();
     files.forEach(function (file, index) {
-      var tab = make('div', 'tab' + (index === active ? ' active' : ''));
+      var tab = make('div', 'tab' + (index === active ? ' active' : '') +
+        (errorAt !== null && errorAt.index === index ? ' error' : ''));
       tab.setAttribute('role', 'tab');
       tab.setAttribute('aria-selected', index === active ? 'true' : 'false');
       tab.dataset.file = file.name;
@@ -272,6 +301,7 @@
     var cut = out.length > SHOWN_OUTPUT;
     outputEl.textContent = cut ? out.slice(0, SHOWN_OUTPUT) : out;
     errorsEl.textContent = result.err;
+    markError(result.status === 0 ? '' : result.err);
     statusEl.textContent = String(result.status);
     badgeEl.className = 'badge ' + (result.status === 0 ? 'ok' : 'fail');
     timingEl.textContent = (cut ? 'first ' + SHOWN_OUTPUT + ' characters shown · ' : '') +
@@ -280,6 +310,29 @@
     commandEl.textContent = '$ ' + envWords.concat(['quenfold'], args.map(Words.quote)).join(' ') +
       (stdinEl.value !== '' ? ' < stdin' : '');
   }
+
+  // The error line "quenfold: file F line N: ..." marks line N in the tab of
+  // file F, when F is one of the page's files (named with or without "./").
+  function markError(err) {
+    var m = /^quenfold: file (.+?) line (\d+): /.exec(err);
+    var name = m ? m[1].replace(/^(\.\/)+/, '') : null;
+    errorAt = null;
+    files.forEach(function (file, index) {
+      var here = file.name === name;
+      if (here) errorAt = { index: index, line: Number(m[2]) };
+      file.editor.markError(here ? Number(m[2]) : 0);
+      if (tabsEl.children[index]) tabsEl.children[index].classList.toggle('error', here);
+    });
+    errorsEl.classList.toggle('jump', errorAt !== null);
+    errorsEl.title = errorAt !== null ? 'Go to line ' + errorAt.line + ' of ' + files[errorAt.index].name : '';
+  }
+
+  errorsEl.addEventListener('click', function () {
+    if (errorAt === null) return;
+    var target = errorAt;
+    select(target.index);
+    files[target.index].editor.goToLine(target.line);
+  });
 
   function reload() {
     quenfold = null;

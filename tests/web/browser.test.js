@@ -108,8 +108,8 @@ test('typing a script updates the output and colours it', async () => {
   assert.deepEqual(await result(page), { output: 'Hello web, 42 times!\n', errors: '', status: '0' });
   const colours = await page.$$eval('.editor.active .view span', (spans) =>
     spans.map((s) => s.className + ' ' + s.textContent));
-  for (const part of ['qf-directive @DEFINE', 'qf-name who', 'qf-ref who', 'qf-special-delim $(=:',
-    'qf-operator *', 'qf-comment # done']) {
+  for (const part of ['qf-directive @DEFINE', 'qf-name who', 'qf-reference $(who)', 'qf-special $(=:',
+    'qf-number 6', 'qf-operator *', 'qf-comment # done']) {
     assert.ok(colours.includes(part), 'no ' + part + ' among ' + colours.join(' | '));
   }
   assert.equal(await page.$eval('.editor.active .gutter', (g) => g.textContent.trim().split('\n').length), 3);
@@ -131,6 +131,46 @@ test('an error shows its exact line and status 1', async () => {
   await settled(page, 'errors',
     'quenfold: file ./script.qf line 2: Can\'t open input socket on example.org:80 (Network unreachable)\n');
   assert.equal(await page.textContent('#status'), '1');
+  await done(page);
+});
+
+test('an error marks its line in the tab of the file it names; a click on it puts the caret there', async () => {
+  const page = await open();
+  await page.click('#add-file');
+  await page.fill('.tab-rename', 'part.qf');
+  await page.press('.tab-rename', 'Enter');
+  await page.fill('.editor.active textarea', 'one\ntwo\n$(nosuch) here\nfour\n');
+  await page.click('.tab[data-file="script.qf"] .tab-name');
+  await page.fill('#script', 'first\n@INCLUDE ./part.qf\nlast\n');
+  await settled(page, 'errors', 'quenfold: file ./part.qf line 3: Macro nosuch not defined\n');
+  // The include's line is marked, in its gutter and its text, and its tab; the script is not.
+  const marks = () => page.$$eval('.gutter .error-line', (els) =>
+    els.map((e) => [e.closest('.editor').querySelector('textarea').id, e.textContent]));
+  assert.deepEqual(await marks(), [['file-1', '3']]);
+  assert.deepEqual(await page.$$eval('.view .error-text', (els) => els.map((e) => e.textContent)), ['$(nosuch) here']);
+  assert.deepEqual(await page.$$eval('.tab.error', (tabs) => tabs.map((t) => t.dataset.file)), ['part.qf']);
+  assert.equal(await page.getAttribute('.tab[data-file="script.qf"]', 'aria-selected'), 'true');
+
+  await page.click('#errors');
+  assert.equal(await page.getAttribute('.tab[data-file="part.qf"]', 'aria-selected'), 'true');
+  assert.deepEqual(await page.evaluate(() => [document.activeElement.id, document.activeElement.selectionStart,
+    document.activeElement.selectionEnd]), ['file-1', 'one\ntwo\n'.length, 'one\ntwo\n'.length]);
+
+  // Mended, the mark goes; an error in the script marks the script.
+  await page.fill('.editor.active textarea', 'one\n');
+  await settled(page, 'output', 'first\none\nlast\n');
+  assert.deepEqual(await marks(), []);
+  assert.equal(await page.$$eval('.tab.error', (tabs) => tabs.length), 0);
+  await page.click('.tab[data-file="script.qf"] .tab-name');
+  await page.fill('#script', 'a\n\n@DEFINE x\n@DEFINE x\n');
+  await settled(page, 'errors', 'quenfold: file ./script.qf line 4: Macro x already defined\n');
+  assert.deepEqual(await marks(), [['script', '4']]);
+  // An error that names no file of the page marks nothing, and a click on it does nothing.
+  await page.fill('#options', '-Z');
+  await settled(page, 'errors', 'quenfold: Unknown option\n');
+  assert.deepEqual(await marks(), []);
+  await page.click('#errors');
+  assert.equal(await page.getAttribute('.tab[data-file="script.qf"]', 'aria-selected'), 'true');
   await done(page);
 });
 

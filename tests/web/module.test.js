@@ -11,7 +11,6 @@ const repo = path.join(__dirname, '../..');
 const modulePath = path.resolve(process.env.QUENFOLD_NODE_MODULE ||
   path.join(repo, 'build-web/module/web/quenfold-node.js'));
 const { examples } = require(path.join(repo, 'playground/gen-examples.js'));
-const { highlightLine } = require(path.join(repo, 'playground/highlight.js'));
 const words = require(path.join(repo, 'playground/words.js'));
 
 let quenfold;
@@ -113,39 +112,6 @@ test('the examples menu runs each example as its session shows', () => {
   const config = list.find((e) => e.name === 'config/');
   assert.deepEqual(config.files.map(([name]) => name), ['config/app.qf', 'config/logging.qf']);
   assert.equal(config.options, '-i config');
-});
-
-// The parts of a line in their innermost groups, as [group, text] pairs;
-// text outside every group is left out.
-function groups(line) {
-  const found = [];
-  const open = [];
-  for (const m of highlightLine(line).matchAll(/<span class="qf-([a-z-]+)">|<\/span>|([^<]+)/g)) {
-    if (m[1]) open.push(m[1]);
-    else if (m[2] === undefined) open.pop();
-    else if (open.length) found.push([open[open.length - 1], m[2]]);
-  }
-  return found;
-}
-
-test('colouring follows the groups of the Vim syntax', () => {
-  assert.deepEqual(groups('@define x $(y:1,$z) # NOTE'), [
-    ['directive', '@define'], ['name', 'x'], ['delim', '$('], ['ref', 'y'], ['delim', ':'], ['ref', '1'],
-    ['delim', ','], ['ref', '$z'], ['delim', ')'], ['comment', '# '], ['todo', 'NOTE'],
-  ]);
-  assert.deepEqual(groups('!@IFDEF __OS__ UNIX'), [['condition', '!@IFDEF'], ['name', '__OS__']]);
-  assert.deepEqual(groups('@DEFINEx 1'), [['unknown', '@DEFINEx']]);
-  assert.deepEqual(groups('$(=:($(a)+1)*2)'), [
-    ['special-delim', '$(=:'], ['special', '('], ['delim', '$('], ['ref', 'a'], ['delim', ')'],
-    ['operator', '+'], ['special', '1)'], ['operator', '*'], ['special', '2'], ['special-delim', ')'],
-  ]);
-  // Quotes protect to the closing quote or the end of the line; '#' still begins a comment.
-  assert.deepEqual(groups("it's \\$ \"#x"), [['string', "'s "], ['escape', '\\$'], ['string', ' "'], ['comment', '#x']]);
-  assert.deepEqual(groups('!!$(__LINE__)\\n\\(\\'), [
-    ['bang', '!!'], ['delim', '$('], ['predefined', '__LINE__'], ['delim', ')'], ['escape', '\\n'], ['escape', '\\('],
-    ['continue', '\\'],
-  ]);
-  assert.equal(highlightLine('<a> & $'), '&lt;a&gt; &amp; $');
 });
 
 test('command-line words split as a shell splits them', () => {

@@ -82,6 +82,7 @@ struct EngineIo {
   // The directory that every file input is opened beneath (relative names
   // from it, none leading out of it), opened when the run starts.
   const char* root = nullptr;
+  bool root_walk = false;  // open beneath the root by the walk alone, not openat2 (tests)
 };
 
 // A descriptor closed when its owner goes.

@@ -1,11 +1,12 @@
 #include "input/beneath.h"
 
 #include <fcntl.h>
-#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -51,7 +52,7 @@ void push_components(std::vector<std::string>& pending, std::string_view path) {
     at = slash + 1;
   }
   if (!path.empty() && path.back() == '/') parts.emplace_back(".");
-  for (auto it = parts.rbegin(); it != parts.rend(); ++it) pending.push_back(std::move(*it));
+  pending.insert(pending.end(), std::make_move_iterator(parts.rbegin()), std::make_move_iterator(parts.rend()));
 }
 
 // The directories entered below the root, each held open so that ".." can

@@ -22,7 +22,8 @@ namespace {
 // with "Permission denied".
 int open_confined(const Engine& engine, std::string& name) {
   int root = engine.root.get();
-  int probe = open_beneath(root, name, probe_flags());
+  Beneath how = engine.io.root_walk ? Beneath::kWalk : Beneath::kAuto;
+  int probe = open_beneath(root, name, probe_flags(), how);
   if (probe < 0) cannot(engine, "stat", name, errno);
   struct stat st;
   int rc = fstat(probe, &st);
@@ -30,7 +31,7 @@ int open_confined(const Engine& engine, std::string& name) {
   close(probe);
   if (rc != 0) cannot(engine, "stat", name, err);
   if (S_ISDIR(st.st_mode)) name.append("/script");
-  int fd = open_beneath(root, name, O_RDONLY);
+  int fd = open_beneath(root, name, O_RDONLY, how);
   if (fd < 0) cannot(engine, "open", name, errno);
   return fd;
 }

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "driver/driver.h"
+#include "harness.h"
 
 namespace {
 
@@ -44,13 +45,7 @@ bool g_verbose = false;
 
 void write_file(const std::string& path, const char* text) {
   fs::create_directories(fs::path(path).parent_path());
-  FILE* f = std::fopen(path.c_str(), "w");
-  if (f == nullptr) {
-    std::perror(path.c_str());
-    std::abort();
-  }
-  std::fputs(text, f);
-  std::fclose(f);
+  fuzz::write_file(path, text);
 }
 
 void link_to(const std::string& target, const std::string& path) {
@@ -68,12 +63,7 @@ void remove_fixtures() {
 }
 
 void make_fixtures() {
-  char tmpl[] = "/tmp/quenfold-confined-XXXXXX";
-  if (mkdtemp(tmpl) == nullptr) {
-    std::perror("mkdtemp");
-    std::abort();
-  }
-  g_top = tmpl;
+  g_top = fuzz::make_temp_dir("quenfold-confined");
   g_root = g_top + "/root";
   const std::string out = g_top + "/outside";
   // Every file outside says so if it is ever read (for QUENFOLD_FUZZ_VERBOSE).
@@ -182,22 +172,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       {},  // the words of the script's first line
   };
   std::string script(reinterpret_cast<const char*>(data) + 1, size - 1);
-  std::vector<const char*> argv = option_sets[data[0] % option_sets.size()];
   std::vector<std::string> words;
-  if (argv.empty()) {
-    size_t newline = script.find('\n');
-    std::string first = script.substr(0, newline);
-    script.erase(0, newline == std::string::npos ? script.size() : newline + 1);
-    size_t at = 0;
-    while (at <= first.size() && words.size() < 16) {
-      size_t blank = first.find(' ', at);
-      if (blank == std::string::npos) blank = first.size();
-      words.push_back(first.substr(at, blank - at));
-      at = blank + 1;
-    }
-    argv.push_back("quenfold");
-    for (const std::string& w : words) argv.push_back(w.c_str());
-  }
+  std::vector<const char*> argv = fuzz::command_line(option_sets, data[0], script, words);
 
   Stdin in{&script};
   std::string out;
@@ -220,10 +196,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // Only inotify tells: a script can write any text, the files' included.
   check_opens(script);
-  // Ends with status 0 and no message, or status 1 and exactly one line.
-  if (status == 0 ? !err.empty() : status != 1 || err.empty() || err.find('\n') != err.size() - 1) {
-    std::fprintf(stderr, "bad ending: status %d, message [%s]\n", status, err.c_str());
-    std::abort();
-  }
+  fuzz::check_ending(status, err);
   return 0;
 }

@@ -23,6 +23,8 @@ class Runs(unittest.TestCase):
         self.assertEqual(r.returncode, 0)
         self.assertEqual(r.args, [b"-D", b"who=world"])
         self.assertEqual(quenfold.version(), "3.2")
+        # The type hints are installed with the module.
+        self.assertTrue((Path(quenfold.__file__).parent / "py.typed").is_file())
 
     def test_a_script_that_fails_keeps_what_it_wrote(self):
         r = quenfold.run([], "kept\n$(nosuch)\nnever\n")

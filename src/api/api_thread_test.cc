@@ -94,6 +94,9 @@ TEST(ApiThreads, ConcurrentRunsGiveTheSameResults) {
     std::fprintf(f, "root %s\n", root + 1);
     std::fclose(f);
     ASSERT_EQ(symlink(include.c_str(), (dir + root + "/out").c_str()), 0);
+    // A directory whose script is a link out.
+    ASSERT_EQ(mkdir((dir + root + "/pkg").c_str(), 0700), 0);
+    ASSERT_EQ(symlink("../../part.qf", (dir + root + "/pkg/script").c_str()), 0);
   }
 
   std::string many;
@@ -117,6 +120,9 @@ TEST(ApiThreads, ConcurrentRunsGiveTheSameResults) {
       {{"quenfold", "-i", "lib", "part.qf"}, "", confined(dir + "/b")},
       {{"quenfold", "./out"}, "", confined(dir + "/a")},
       {{"quenfold"}, "@INCLUDE ../part.qf\n", confined(dir + "/b")},
+      {{"quenfold", "./pkg"}, "", confined(dir + "/a")},
+      {{"quenfold"}, "@INCLUDE ./pkg\n", confined(dir + "/b")},
+      {{"quenfold", include}, "", confined(dir + "/a")},
       {{"quenfold", "127.0.0.1:1"}, "", limited(0, 0, 0)},
       {{"quenfold"}, many, limited(100, 0, 0)},
       {{"quenfold"}, many, limited(0, 64, 0)},
@@ -130,9 +136,12 @@ TEST(ApiThreads, ConcurrentRunsGiveTheSameResults) {
   EXPECT_EQ(expected[13].out, "root b\n");
   EXPECT_EQ(expected[14].err, "quenfold: Can't stat ./out (Permission denied)\n");
   EXPECT_EQ(expected[15].err, "quenfold: file stdin line 1: Can't stat ../part.qf (Permission denied)\n");
-  EXPECT_EQ(expected[16].err, "quenfold: Can't open input socket on 127.0.0.1:1 (Network is unreachable)\n");
-  for (size_t k = 17; k < 20; ++k) EXPECT_EQ(expected[k].status, 1);
-  EXPECT_EQ(expected[19].out.size(), 1000u);
+  EXPECT_EQ(expected[16].err, "quenfold: Can't open ./pkg/script (Permission denied)\n");
+  EXPECT_EQ(expected[17].err, "quenfold: file stdin line 1: Can't open ./pkg/script (Permission denied)\n");
+  EXPECT_EQ(expected[18].err, "quenfold: Can't stat " + include + " (Permission denied)\n");
+  EXPECT_EQ(expected[19].err, "quenfold: Can't open input socket on 127.0.0.1:1 (Network is unreachable)\n");
+  for (size_t k = 20; k < 23; ++k) EXPECT_EQ(expected[k].status, 1);
+  EXPECT_EQ(expected[22].out.size(), 1000u);
 
   constexpr int kThreads = 8;
   constexpr int kRounds = 40;
@@ -152,6 +161,8 @@ TEST(ApiThreads, ConcurrentRunsGiveTheSameResults) {
   for (const char* root : {"/a", "/b"}) {
     std::remove((dir + root + "/lib/part.qf").c_str());
     std::remove((dir + root + "/out").c_str());
+    std::remove((dir + root + "/pkg/script").c_str());
+    rmdir((dir + root + "/pkg").c_str());
     rmdir((dir + root + "/lib").c_str());
     rmdir((dir + root).c_str());
   }

@@ -24,23 +24,16 @@
 #include <vector>
 
 #include "driver/driver.h"
+#include "harness.h"
 #include "macros/table.h"
 
 namespace {
 
+using fuzz::write_file;
+
 std::string g_dir;      // the fixture include directory
 int g_null_fd = -1;     // /dev/null, opened once
 bool g_verbose = false; // QUENFOLD_FUZZ_VERBOSE set: show output and messages
-
-void write_file(const std::string& path, const char* text) {
-  FILE* f = std::fopen(path.c_str(), "w");
-  if (f == nullptr) {
-    std::perror(path.c_str());
-    std::abort();
-  }
-  std::fputs(text, f);
-  std::fclose(f);
-}
 
 // Removes the fixture directory when the fuzzer exits.
 void remove_fixtures() {
@@ -53,12 +46,7 @@ void remove_fixtures() {
 }
 
 void make_fixtures() {
-  char tmpl[] = "/tmp/quenfold-fuzz-XXXXXX";
-  if (mkdtemp(tmpl) == nullptr) {
-    std::perror("mkdtemp");
-    std::abort();
-  }
-  g_dir = tmpl;
+  g_dir = fuzz::make_temp_dir("quenfold-fuzz");
   write_file(g_dir + "/lib", "@DEFINE libvalue from lib\nlib line $(libvalue)\n");
   write_file(g_dir + "/cond",
              "@IFDEF X\nX is $(X)\n@ELSE\nno X\n@ENDIF\n@RETURN\nnot reached\n");
@@ -152,15 +140,7 @@ Outcome run_once(const std::vector<const char*>& argv, const std::string& script
   return outcome;
 }
 
-// A run ends with status 0 and no message, or status 1 and exactly one line.
-void check_ending(const Outcome& o) {
-  const std::string& e = o.errors;
-  if (o.status == 0 ? !e.empty()
-                    : o.status != 1 || e.empty() || e.back() != '\n' || e.find('\n') != e.size() - 1) {
-    std::fprintf(stderr, "bad ending: status %d, message [%s]\n", o.status, e.c_str());
-    std::abort();
-  }
-}
+void check_ending(const Outcome& o) { fuzz::check_ending(o.status, o.errors); }
 
 std::string read_all(int fd) {
   std::string text;
@@ -210,26 +190,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       {"quenfold", "-i", g_dir.c_str(), "-Dx=$(y)", "-Dy=$(x)"},
       {},  // the words of the script's first line
   };
-  const size_t choice = data[0] % option_sets.size();
   std::string script(reinterpret_cast<const char*>(data) + 1, size - 1);
-
-  std::vector<const char*> argv = option_sets[choice];
   std::vector<std::string> words;
-  if (argv.empty()) {
-    // The first line, cut at blanks, gives up to 16 command-line words.
-    size_t newline = script.find('\n');
-    std::string first = script.substr(0, newline);
-    script.erase(0, newline == std::string::npos ? script.size() : newline + 1);
-    size_t at = 0;
-    while (at <= first.size() && words.size() < 16) {
-      size_t blank = first.find(' ', at);
-      if (blank == std::string::npos) blank = first.size();
-      words.push_back(first.substr(at, blank - at));
-      at = blank + 1;
-    }
-    argv.push_back("quenfold");
-    for (const std::string& w : words) argv.push_back(w.c_str());
-  }
+  std::vector<const char*> argv = fuzz::command_line(option_sets, data[0], script, words);
   if (!(data[0] & 8)) {
     check_ending(run_once(argv, script, Source::kMemory, g_verbose ? 1 : g_null_fd, 10000));
     return 0;

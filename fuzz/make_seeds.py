@@ -76,8 +76,36 @@ ARGS = {
 }
 
 
+# fuzz_confined: names that try to leave the root (the first byte picks the
+# command line as for fuzz_script, from the option sets of fuzz_confined.cc;
+# with bit 3 set, "8" to "?", the walk opens them instead of openat2).
+CONFINED = {
+    "inside": (1, "@INCLUDE part\n@INCLUDE loop\n@INCLUDE ./pkg\n@INCLUDE ./link_in\n@INCLUDE ./link_up_in\n$(partvalue)\n"),
+    "inside_walk": (9, "@INCLUDE part\n@INCLUDE ./link_lib/loop\n@INCLUDE ./pkg/link_parent\n"),
+    "dotdot": (0, "@INCLUDE ../secret\n"),
+    "dotdot_deep": (8, "@INCLUDE ./pkg/../../outside/secret\n"),
+    "absolute": (0, "@INCLUDE /etc/passwd\n"),
+    # The harness works from TOP/outside, which these name absolutely.
+    "absolute_cwd": (0, "@INCLUDE /proc/self/cwd/secret\n"),
+    "include_dir_root": (7, "-i /\n@INCLUDE proc/self/cwd/../secret\n"),
+    "link_out": (0, "@INCLUDE ./link_out\n"),
+    "link_abs": (8, "@INCLUDE ./link_abs\n"),
+    "link_dir_out": (2, "@INCLUDE link_dir_out/secret\n"),
+    "link_dir_script": (0, "@INCLUDE ./link_dir_out\n"),
+    "link_top": (10, "@INCLUDE link_top/secret\n"),
+    "deep_link": (0, "@INCLUDE ./pkg/link_deep_out\n"),
+    "directory_script": (0, "@INCLUDE ./evil\n"),
+    "include_dir_up": (3, "@INCLUDE secret\n"),
+    "include_dir_link": (4, "@INCLUDE secret\n"),
+    "flip_loop": (1, "@FOR i $(%:1-50)\n@INCLUDE ./flip\n@END\n"),
+    "flip_walk": (9, "@FOR i $(%:1-50)\n@INCLUDE ./flip\n@END\n"),
+    "words": (7, "-i link_lib ./link_dir_abs/secret\n@INCLUDE part\n"),
+    "socket": (0, "@INCLUDE 127.0.0.1:1\n"),
+}
+
+
 def main():
-    for target in ("fuzz_script", "fuzz_args"):
+    for target in ("fuzz_script", "fuzz_args", "fuzz_confined"):
         path = os.path.join(HERE, "corpus", target)
         shutil.rmtree(path, ignore_errors=True)
         os.makedirs(path)
@@ -97,6 +125,9 @@ def main():
     for name, data in ARGS.items():
         with open(os.path.join(HERE, "corpus", "fuzz_args", name), "wb") as f:
             f.write(data)
+    for name, (option_set, text) in CONFINED.items():
+        with open(os.path.join(HERE, "corpus", "fuzz_confined", name), "wb") as f:
+            f.write(bytes([ord("0") + option_set]) + text.encode("latin-1"))
 
 
 if __name__ == "__main__":

@@ -18,25 +18,6 @@ namespace {
 
 // What the last run wrote: standard output and the error stream.
 std::string streams[2];
-size_t max_output = 0;        // bytes of output a run may write; 0 for no limit
-bool output_limited = false;  // the last run wrote past max_output
-
-// Takes standard output; past max_output it keeps what fits and refuses the
-// rest, so the run ends as on a full disk.
-int take_output(void*, int, const char* data, size_t size) {
-  std::string& out = streams[0];
-  if (max_output != 0 && size > max_output - out.size()) {
-    out.append(data, max_output - out.size());
-    output_limited = true;
-    return -1;
-  }
-  try {
-    out.append(data, size);
-  } catch (const std::exception&) {
-    return -1;
-  }
-  return 0;
-}
 
 }  // namespace
 
@@ -52,15 +33,14 @@ EMSCRIPTEN_KEEPALIVE int quenfold_web_run(int argc, const char* const* argv, con
                                           const char* input, size_t input_size, unsigned max_lines,
                                           unsigned max_text, unsigned max_bytes) {
   for (std::string& stream : streams) std::string().swap(stream);
-  max_output = max_bytes;
-  output_limited = false;
   quenfold::EngineIo io;
   io.stdin_data = std::string_view(input_size != 0 ? input : "", input_size);
-  io.write = take_output;
+  io.stdout_sink = &streams[0];
   io.stderr_sink = &streams[1];
   io.envp = envp;
   io.max_lines = max_lines;
   io.max_text = max_text;
+  io.max_output = max_bytes;
   int status;
   try {
     auto engine = std::make_unique<quenfold::Engine>(io);
@@ -69,12 +49,6 @@ EMSCRIPTEN_KEEPALIVE int quenfold_web_run(int argc, const char* const* argv, con
     // The engine could not even be made.
     streams[1] = "quenfold: Out of memory\n";
     return 1;
-  }
-  // The failed write is this limit: say so in the words of the other limits.
-  static constexpr std::string_view kFailedWrite = "Can't write to file\n";
-  std::string& err = streams[1];
-  if (output_limited && std::string_view(err).ends_with(kFailedWrite)) {
-    err.replace(err.size() - kFailedWrite.size(), kFailedWrite.size(), "Output limit of this run reached\n");
   }
   return status;
 }

@@ -73,6 +73,44 @@ typedef struct quenfold_io {
    the process's standard streams). Returns the exit status, 0 or 1. */
 QUENFOLD_API int quenfold_run_io(int argc, const char *const *argv, const quenfold_io *io);
 
+/* Options of a run, for scripts the caller did not write. Every member left
+   zero keeps the program's own behaviour; QUENFOLD_OPTIONS_INIT sets size,
+   which tells the library how much of the structure the caller knows, so
+   later versions can add members at the end. */
+typedef struct quenfold_options {
+  size_t size; /* sizeof (quenfold_options) */
+  /* A directory that every file input is opened beneath: relative names are
+     taken from it (never from the working directory), and a name that leads
+     out of it, being absolute or through "..", a symbolic link, the include
+     directory or a directory operand, ends the run as a file that cannot be
+     opened does, with the reason "Permission denied". Opened when the run
+     starts; NULL for none. */
+  const char *root;
+  /* Nonzero: a host:port input ends the run as an unreachable host does. */
+  int no_network;
+  /* Limits, 0 for none. A run ends with status 1 and an error line of its
+     own after max_lines logical lines ("Line limit of this run reached"),
+     when one expansion grows past max_text bytes ("Text limit of this run
+     reached"), or when its standard output would pass max_output bytes
+     ("Output limit of this run reached"; the output up to the limit is
+     kept). */
+  unsigned long long max_lines;
+  size_t max_text;
+  size_t max_output;
+} quenfold_options;
+
+#define QUENFOLD_OPTIONS_INIT {sizeof(quenfold_options), NULL, 0, 0, 0, 0}
+
+/* quenfold_run with options (NULL for none) and the environment the run
+   sees (as quenfold_io's envp: NULL for the process's own). */
+QUENFOLD_API int quenfold_run_opts(int argc, const char *const *argv, const char *input,
+                                   size_t input_len, const char *const *envp,
+                                   const quenfold_options *options, quenfold_result *result);
+
+/* quenfold_run_io with options (NULL for none). */
+QUENFOLD_API int quenfold_run_io_opts(int argc, const char *const *argv, const quenfold_io *io,
+                                      const quenfold_options *options);
+
 #ifdef __cplusplus
 }
 #endif

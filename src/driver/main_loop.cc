@@ -8,6 +8,15 @@
 
 namespace quenfold {
 
+namespace {
+
+[[noreturn]] void write_failed(const Engine& engine) {
+  if (engine.out.limited()) die(engine, "Output limit of this run reached");
+  die(engine, "Can't write to file");
+}
+
+}  // namespace
+
 void main_loop(Engine& engine) {
   while (!engine.inputs.empty()) {
     int skipping = engine.ifs.empty() ? 0 : engine.ifs.back().skipping;
@@ -53,12 +62,11 @@ void main_loop(Engine& engine) {
       out.push_back('\n');
       engine.out.end_line();
     }
-    bool failed = engine.out.error();
-    if (failed) die(engine, "Can't write to file");
+    if (engine.out.error()) write_failed(engine);
   }
   if (!engine.loops.empty()) die(engine, "Missing @END");
   if (!engine.ifs.empty()) die(engine, "Missing @ENDIF (%s)", engine.ifs.back().text);
-  if (!engine.out.flush()) die(engine, "Can't write to file");
+  if (!engine.out.flush()) write_failed(engine);
 }
 
 }  // namespace quenfold

@@ -16,6 +16,7 @@
 namespace quenfold {
 
 void start_up(Engine& engine, int argc, const char* const* argv) {
+  open_root(engine);
   init_macros(engine);
   ArgList args;
   std::vector<std::string> operands;

@@ -1,5 +1,7 @@
 #include "engine/engine.h"
 
+#include <unistd.h>
+
 #include <cinttypes>
 #include <cstdarg>
 
@@ -7,8 +9,14 @@
 
 namespace quenfold {
 
+void OwnedFd::reset(int fd) {
+  if (fd_ >= 0) close(fd_);
+  fd_ = fd;
+}
+
 Engine::Engine(const EngineIo& io_)
     : io(io_), out(io_.stdout_fd, io_.stdout_sink, io_.write, io_.context) {
+  out.set_limit(io.max_output);
   if (io.stdin_data) {
     stdin_reader = std::make_unique<Reader>(*io.stdin_data);
   } else if (io.read != nullptr) {

@@ -70,12 +70,33 @@ struct EngineIo {
   std::string* stdout_sink = nullptr;       // collect output instead of stdout_fd
   std::string* stderr_sink = nullptr;       // collect the error line instead
 
-  // Limits for running untrusted scripts in-process (fuzzing); 0 and null
-  // mean none. A run that passes one ends with an error line of its own.
+  // Limits and confinement for running scripts one does not trust; 0 and
+  // null mean none. A run that passes a limit ends with an error line of its
+  // own, and one that reaches for what it may not gets the error line of a
+  // name that cannot be opened.
   uint64_t max_lines = 0;        // logical lines read from all inputs
   size_t max_text = 0;           // bytes of one expansion result
+  size_t max_output = 0;         // bytes written to standard output
   bool allow_network = true;     // host:port inputs
   bool (*allow_path)(const std::string& name) = nullptr;  // files and directories
+  // The directory that every file input is opened beneath (relative names
+  // from it, none leading out of it), opened when the run starts.
+  const char* root = nullptr;
+  bool root_walk = false;  // open beneath the root by the walk alone, not openat2 (tests)
+};
+
+// A descriptor closed when its owner goes.
+class OwnedFd {
+ public:
+  OwnedFd() = default;
+  ~OwnedFd() { reset(-1); }
+  OwnedFd(const OwnedFd&) = delete;
+  OwnedFd& operator=(const OwnedFd&) = delete;
+  int get() const { return fd_; }
+  void reset(int fd);
+
+ private:
+  int fd_ = -1;
 };
 
 // Deepest nesting of expansions; beyond it the run ends with
@@ -100,6 +121,7 @@ struct Engine {
   uint64_t next_id = 1;
   uint64_t lines_read = 0;
   std::string line;  // where a line that must be rewritten is read into
+  OwnedFd root;      // io.root, open, while the run is confined to it
 };
 
 // "quenfold: file NAME line N: " while an input is open, "quenfold: " otherwise.

@@ -14,6 +14,9 @@ namespace quenfold {
 void push_input(Engine& engine, std::string name, std::unique_ptr<Reader> owned);
 // Pops the current input after checking that it closed the blocks it opened.
 void close_input(Engine& engine);
+// Opens the directory io.root names, which every file input of the run is
+// then opened beneath; nothing when there is none.
+void open_root(Engine& engine);
 // Opens the input that `path` names and pushes it.
 void open_input(Engine& engine, std::string_view path);
 // Connects to host:port over IPv4; returns the socket, or -1 on any failure.

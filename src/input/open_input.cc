@@ -1,13 +1,49 @@
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
 #include "diag/diag.h"
+#include "input/beneath.h"
 #include "input/inputs.h"
 
 namespace quenfold {
+
+namespace {
+
+[[noreturn]] void cannot(const Engine& engine, const char* what, const std::string& name, int err) {
+  die(engine, "Can't %s %s (%s)", what, name.c_str(), error_text(err).c_str());
+}
+
+// Opens `name` (the file, or for a directory its file "script") beneath the
+// run's root. An absolute name, or one that leads out of the root, fails
+// with "Permission denied".
+int open_confined(const Engine& engine, std::string& name) {
+  int root = engine.root.get();
+  Beneath how = engine.io.root_walk ? Beneath::kWalk : Beneath::kAuto;
+  int probe = open_beneath(root, name, probe_flags(), how);
+  if (probe < 0) cannot(engine, "stat", name, errno);
+  struct stat st;
+  int rc = fstat(probe, &st);
+  int err = errno;
+  close(probe);
+  if (rc != 0) cannot(engine, "stat", name, err);
+  if (S_ISDIR(st.st_mode)) name.append("/script");
+  int fd = open_beneath(root, name, O_RDONLY, how);
+  if (fd < 0) cannot(engine, "open", name, errno);
+  return fd;
+}
+
+}  // namespace
+
+void open_root(Engine& engine) {
+  if (engine.io.root == nullptr) return;
+  int fd = open(engine.io.root, probe_flags() | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) cannot(engine, "open", engine.io.root, errno);
+  engine.root.reset(fd);
+}
 
 void open_input(Engine& engine, std::string_view path) {
   if (path.empty()) {
@@ -20,7 +56,8 @@ void open_input(Engine& engine, std::string_view path) {
     if (engine.io.allow_network) {
       fd = open_socket(path);
     } else {
-      errno = ECONNREFUSED;
+      // As a host that cannot be reached.
+      errno = ENETUNREACH;
     }
     if (fd < 0) {
       int err = errno;
@@ -38,21 +75,17 @@ void open_input(Engine& engine, std::string_view path) {
   }
   name.append(path);
 
+  if (engine.io.allow_path != nullptr && !engine.io.allow_path(name)) cannot(engine, "stat", name, ENOENT);
+  if (engine.root.get() >= 0) {
+    int fd = open_confined(engine, name);
+    push_input(engine, std::move(name), std::make_unique<Reader>(fd, true));
+    return;
+  }
   struct stat st;
-  if (engine.io.allow_path != nullptr && !engine.io.allow_path(name)) {
-    errno = ENOENT;
-    die(engine, "Can't stat %s (%s)", name.c_str(), error_text(ENOENT).c_str());
-  }
-  if (stat(name.c_str(), &st) != 0) {
-    int err = errno;
-    die(engine, "Can't stat %s (%s)", name.c_str(), error_text(err).c_str());
-  }
+  if (stat(name.c_str(), &st) != 0) cannot(engine, "stat", name, errno);
   if (S_ISDIR(st.st_mode)) name.append("/script");
   int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    int err = errno;
-    die(engine, "Can't open %s (%s)", name.c_str(), error_text(err).c_str());
-  }
+  if (fd < 0) cannot(engine, "open", name, errno);
   push_input(engine, std::move(name), std::make_unique<Reader>(fd, true));
 }
 

@@ -11,6 +11,23 @@ namespace quenfold {
 
 // Hands `n` bytes at `p` to wherever the output goes.
 void Writer::emit(const char* p, size_t n) {
+  if (n == 0 || limited_) return;
+  if (limit_ != 0) {
+    if (n > limit_ - written_) {
+      n = limit_ - written_;
+      limited_ = true;
+    }
+    written_ += n;
+    if (limited_) {
+      emit_all(p, n);
+      error_ = true;
+      return;
+    }
+  }
+  emit_all(p, n);
+}
+
+void Writer::emit_all(const char* p, size_t n) {
   if (n == 0) return;
   if (sink_ != nullptr) {
     sink_->append(p, n);

@@ -62,6 +62,12 @@ class Writer {
   // True once a write has failed; it stays set.
   bool error() const { return error_; }
 
+  // At most `max` bytes go out (0: no limit): the write that would pass it
+  // puts out what fits and fails, and nothing goes out after it.
+  void set_limit(size_t max) { limit_ = max; }
+  // True when the failed write was the limit's.
+  bool limited() const { return limited_; }
+
  private:
   static constexpr size_t kGather = 64 * 1024;
   // A block and the line that crosses its end, unless that line is long.
@@ -69,12 +75,16 @@ class Writer {
 
   void drain();
   void emit(const char* p, size_t n);
+  void emit_all(const char* p, size_t n);
 
   int fd_ = -1;
   std::string* sink_ = nullptr;
   WriteFn write_ = nullptr;
   void* context_ = nullptr;
   bool error_ = false;
+  bool limited_ = false;
+  size_t limit_ = 0;
+  size_t written_ = 0;  // bytes handed out, counted only under a limit
   TextBuffer buffer_;
   size_t done_ = 0;  // bytes of buffer_ that are complete lines
 };

@@ -12,7 +12,12 @@
 # need an installed copy of it: they are skipped unless --installed follows
 # the mode, and then they alone are run, with the environment the caller
 # gives (PKG_CONFIG_PATH, CMAKE_PREFIX_PATH and LD_LIBRARY_PATH leading to
-# the installed copy).
+# the installed copy). Likewise examples that run programs on the npm
+# package or the Python module (js or py blocks) run only, and alone, with
+# --bindings: NODE_MODULES names a node_modules directory holding the
+# package (linked into the example's directory), PYTHON_BIN a directory
+# whose python3 has the module (put first on the PATH), and QUENFOLD_LIBRARY
+# the library the module loads.
 #
 # An *.expected file, and a "console" block of the manual page or README, is
 # a terminal session: each line that starts with "$ " is a command, run by sh
@@ -23,7 +28,7 @@
 set -u
 
 if [ $# -lt 3 ]; then
-  echo "usage: $0 BINARY SOURCE_DIR examples|manual|manual3|readme [--installed]|version VERSION" >&2
+  echo "usage: $0 BINARY SOURCE_DIR examples|manual|manual3|readme [--installed|--bindings]|version VERSION" >&2
   exit 2
 fi
 binary=$1
@@ -31,6 +36,8 @@ source_dir=$2
 mode=$3
 installed=0
 [ "${4:-}" = --installed ] && installed=1
+bindings=0
+[ "${4:-}" = --bindings ] && bindings=1
 here=$(cd "$(dirname "$0")" && pwd)
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quenfold-docs.XXXXXX") || exit 2
@@ -42,6 +49,7 @@ trap 'exit 2' HUP INT TERM
 mkdir "$work/bin"
 ln -s "$binary" "$work/bin/quenfold"
 PATH=$work/bin:/usr/bin:/bin
+[ $bindings -eq 1 ] && PATH=$PYTHON_BIN:$PATH
 LC_ALL=C
 TZ=UTC
 export PATH LC_ALL TZ
@@ -126,19 +134,30 @@ case $mode in
     esac
     mkdir "$work/cases"
     awk -v format="$format" -v out="$work/cases" -f "$here/extract.awk" "$doc" || failed=$((failed + 1))
-    touch "$work/cases/library"
+    touch "$work/cases/library" "$work/cases/bindings"
     if [ ! -s "$work/cases/list" ]; then
       echo "FAILED: no example found in $doc"
       failed=$((failed + 1))
     else
       while IFS= read -r name; do
         if grep -qx "$name" "$work/cases/library"; then needs_library=1; else needs_library=0; fi
+        if grep -qx "$name" "$work/cases/bindings"; then needs_bindings=1; else needs_bindings=0; fi
+        if [ $needs_bindings -ne $bindings ]; then
+          if [ $needs_bindings -eq 1 ]; then
+            printf 'skipped: %s (needs the npm package and the Python module)\n' "$name"
+            skipped=$((skipped + 1))
+          fi
+          continue
+        fi
         if [ $needs_library -ne $installed ]; then
           if [ $needs_library -eq 1 ]; then
             printf 'skipped: %s (needs the installed library)\n' "$name"
             skipped=$((skipped + 1))
           fi
           continue
+        fi
+        if [ $needs_bindings -eq 1 ]; then
+          ln -s "$NODE_MODULES" "$work/cases/$name/node_modules"
         fi
         if [ ! -s "$work/cases/$name/transcript" ]; then
           printf 'FAILED: %s: the example shows no output\n' "$name"

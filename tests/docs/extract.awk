@@ -15,11 +15,15 @@
 #     c, cmake the block is a C source file or a CMake file, written to FILE
 #              (file= is required): a program built on the library, which
 #              the example's console blocks build against an installed copy
+#     js, py   the block is a JavaScript or Python program, written to FILE
+#              (file= is required), which the example's console blocks run
+#              with the npm package and the Python module installed
 # Blocks of one example share a directory and are taken in document order.
 #
 # Variables: format ("roff" or "md"), out (directory to fill).
-# Writes out/list (the example names in order) and out/library (those of
-# them that build programs on the library), and reports on standard error
+# Writes out/list (the example names in order), out/library (those of
+# them that build programs on the library) and out/bindings (those that run
+# programs on the npm package or the Python module), and reports on standard error
 # every block that breaks the convention; exits 1 if there was one.
 
 function fail(msg) {
@@ -30,7 +34,8 @@ function fail(msg) {
 # Takes the label words after the kind; returns 1 when they are sound.
 function parse_label(words, n,    i, kv) {
   kind = words[1]; name = ""; file = ""
-  if (kind != "qf" && kind != "text" && kind != "console" && kind != "c" && kind != "cmake") {
+  if (kind != "qf" && kind != "text" && kind != "console" && kind != "c" && kind != "cmake" &&
+      kind != "js" && kind != "py") {
     fail("unknown example kind '" kind "'")
     return 0
   }
@@ -47,8 +52,8 @@ function parse_label(words, n,    i, kv) {
     fail("bad file name '" file "'")
     return 0
   }
-  source = (kind == "qf" || kind == "c" || kind == "cmake")
-  if (!source && file != "") { fail("file= is only for qf, c and cmake blocks"); return 0 }
+  source = (kind == "qf" || kind == "c" || kind == "cmake" || kind == "js" || kind == "py")
+  if (!source && file != "") { fail("file= is only for qf, c, cmake, js and py blocks"); return 0 }
   if (source && kind != "qf" && file == "") { fail("a " kind " block needs file="); return 0 }
   return 1
 }
@@ -61,9 +66,13 @@ function begin_block(    dir, sub_dir) {
     system("mkdir -p '" dir "'")
   }
   lines = 0
-  if (kind != "qf" && source && !(name in library)) {
+  if ((kind == "c" || kind == "cmake") && !(name in library)) {
     library[name] = 1
     print name > (out "/library")
+  }
+  if ((kind == "js" || kind == "py") && !(name in bindings)) {
+    bindings[name] = 1
+    print name > (out "/bindings")
   }
   if (source) {
     if (file == "") file = "script.qf"
@@ -133,7 +142,7 @@ format == "roff" {
     add_line(unroff($0))
     next
   }
-  if ($0 ~ /^\.\\" (qf|text|console|c|cmake) /) {
+  if ($0 ~ /^\.\\" (qf|text|console|c|cmake|js|py) /) {
     n = split(substr($0, 5), words, " ")
     pending = parse_label(words, n) ? 1 : 0
     label_line = FNR

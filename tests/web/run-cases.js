@@ -3,7 +3,9 @@
 // module in Node, so that the two builds cannot drift apart.
 //   node run-cases.js CASES.json MODULE.js
 // CASES.json is what e2e_cases_json prints; MODULE.js the Node flavour of the
-// module (quenfold-node.js). Prints each failure and the counts.
+// module (quenfold-node.js), or the name of an installed package (quenfold),
+// found from the working directory as a project that depends on it finds it.
+// Prints each failure and the counts.
 'use strict';
 
 const fs = require('fs');
@@ -48,7 +50,9 @@ async function main() {
     process.exit(2);
   }
   const cases = JSON.parse(fs.readFileSync(casesFile, 'latin1')).cases;
-  const quenfold = await require(path.resolve(moduleFile)).load();
+  const target = /\.c?js$/.test(moduleFile) ? path.resolve(moduleFile)
+    : require.resolve(moduleFile, { paths: [process.cwd()] });
+  const quenfold = await require(target).load();
   let passed = 0;
   let failed = 0;
   const skipped = {};

@@ -66,7 +66,20 @@ struct IgnoreSigpipe {
 
 }  // namespace
 
-const char* binary_path() { return QUENFOLD_BIN; }
+const char* binary_path() {
+  const char* chosen = getenv("QUENFOLD_TEST_BINARY");
+  return chosen != nullptr && *chosen != '\0' ? chosen : QUENFOLD_BIN;
+}
+
+const char* emulator_path() {
+  const char* chosen = getenv("QUENFOLD_TEST_EMULATOR");
+  if (chosen != nullptr && *chosen != '\0') return chosen;
+#ifdef QUENFOLD_EMULATOR
+  return QUENFOLD_EMULATOR;
+#else
+  return nullptr;
+#endif
+}
 
 const Pairs& base_env() {
   static const Pairs kBase = {{"PATH", "/usr/local/bin:/usr/bin:/bin"}};
@@ -83,10 +96,10 @@ RunResult run(const Invocation& inv) {
 
   // Everything the child needs is built before fork: only async-signal-safe calls after it.
   std::vector<std::string> argv_s;
-#ifdef QUENFOLD_EMULATOR
-  // qemu-user: "-0" gives the program the argv[0] it would have had.
-  argv_s.insert(argv_s.end(), {QUENFOLD_EMULATOR, "-0", binary_path()});
-#endif
+  if (const char* emulator = emulator_path()) {
+    // qemu-user: "-0" gives the program the argv[0] it would have had.
+    argv_s.insert(argv_s.end(), {emulator, "-0", binary_path()});
+  }
   argv_s.push_back(binary_path());
   for (const auto& a : inv.args) argv_s.push_back(a);
   std::vector<char*> argv;

@@ -43,8 +43,12 @@ struct RunResult {
 // The variables every run has besides its own `env`.
 const Pairs& base_env();
 
-// Path of the binary under test.
+// Path of the binary under test: QUENFOLD_TEST_BINARY when set, else the
+// one this build made.
 const char* binary_path();
+// The emulator that runs it (qemu-user, for another processor's binary):
+// QUENFOLD_TEST_EMULATOR when set, else a cross build's own; null for none.
+const char* emulator_path();
 
 RunResult run(const Invocation& inv);
 

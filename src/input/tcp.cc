@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "diag/diag.h"
 #include "input/inputs.h"
 #include "input/line_reader.h"
 
@@ -30,7 +31,7 @@ bool dotted_digits(const std::string& host) {
 int open_socket(std::string_view text) {
   text = skip_space(text);
   if (text.size() > kMaxSocketText) {
-    errno = ENAMETOOLONG;
+    errno = kErrorNameTooLong;
     return -1;
   }
   std::string work(text);
@@ -65,7 +66,12 @@ int open_socket(std::string_view text) {
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return -1;
+    int failed = getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    if (failed != 0 || found == nullptr) {
+      // The resolver's reason; a system error has set errno itself.
+      if (failed != EAI_SYSTEM) errno = kResolverErrors + (failed != 0 ? failed : EAI_NONAME);
+      return -1;
+    }
     address.sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
     freeaddrinfo(found);
   }
@@ -77,8 +83,9 @@ int open_socket(std::string_view text) {
     servent entry;
     servent* service = nullptr;
     char scratch[1024];
-    if (getservbyname_r(port.c_str(), "tcp", &entry, scratch, sizeof scratch, &service) != 0 ||
-        service == nullptr) {
+    int failed = getservbyname_r(port.c_str(), "tcp", &entry, scratch, sizeof scratch, &service);
+    if (failed != 0 || service == nullptr) {
+      errno = failed != 0 ? failed : kResolverErrors + EAI_SERVICE;
       return -1;
     }
     address.sin_port = static_cast<in_port_t>(service->s_port);

@@ -571,9 +571,12 @@ class FileCheck {
       if (!r.parens && r.text.empty()) continue;
       auto found = values_.find(r.text);
       if (found == values_.end()) continue;
+      // Glued to digits before it, as in 1$(month), the value's first
+      // number does not begin the number read.
+      bool glued = r.at != 0 && is_word_byte(static_cast<unsigned char>(body[r.at - 1]));
       for (const Value& value : found->second) {
         std::string_view trap = octal_trap(value.text);
-        if (trap.empty()) continue;
+        if (trap.empty() || (glued && trap.data() == value.text.data())) continue;
         warn(body.substr(r.at), kOctalNumber,
              "the value of " + shown(r.text) + " (" + where_defined(value) + ") holds " + std::string(trap) +
                  ", which is read here as an octal number that stops before the " +

@@ -152,6 +152,7 @@ TEST(Check, OctalNumber) {
       // Octal digits only, hexadecimal, decimal, parts of names, outside expressions.
       {"$(=:010 + 0x19 + 90 + 0)\n", none},
       {"@DEFINE month 07\n$(=:$(month) + 1)\n", none},
+      {"@DEFINE month 09\n$(=:1$(month) - 100)\n", none},
       {"$(=:$(m08) + 1)\n@DEFINE m08 1\n", none},
       {"Route 09 is closed\n", none},
       {"@DEFINE month 09\n$(month)\n", none},

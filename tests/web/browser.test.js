@@ -298,3 +298,13 @@ test('the reference opens from the header, and from disk too', async () => {
     await done(page);
   }
 });
+
+test('the link that the README documents opens its script, options and file', async () => {
+  const readme = fs.readFileSync(path.join(__dirname, '../../README.md'), 'utf8');
+  const link = readme.match(/`(index\.html#script=[^`]+)`/)[1];
+  const page = await open(base + link);
+  await settled(page, 'output', 'Hello world\n-- world\n');
+  assert.equal(await page.inputValue('#options'), '-D who=world');
+  assert.deepEqual(await page.$$eval('.tab', (tabs) => tabs.map((t) => t.dataset.file)), ['script.qf', 'sign.qf']);
+  await done(page);
+});

@@ -21,6 +21,8 @@ namespace quenfold::check {
 namespace {
 
 constexpr size_t kNone = std::string_view::npos;
+constexpr int kMaxDepth = 1000;    // nested references looked into, as deep as the program expands
+constexpr int kQuotesTried = 32;  // quote characters of one text tried for quote-protects
 
 const char kCommentInText[] = "comment-in-text";
 const char kQuoteProtects[] = "quote-protects";
@@ -229,8 +231,19 @@ std::string reference_shown(std::string_view text, const Reference& r) {
 
 // A macro value met anywhere in the file (or given with -D).
 struct Value {
+  Value(std::string value, uint64_t at)
+      : text(std::move(value)),
+        line(at),
+        comma(!outside_references(text, ',').empty()),
+        colon(!outside_references(text, ':').empty()),
+        octal(octal_trap(text)) {}
   std::string text;
-  uint64_t line;  // 0 for -D
+  uint64_t line;           // 0 for -D
+  bool comma;              // holds ',' outside its references
+  bool colon;              // holds ':' outside its references
+  std::string_view octal;  // its first number that begins with 0 and holds an 8 or 9
+  Value(const Value&) = delete;
+  Value& operator=(const Value&) = delete;
 };
 
 std::string where_defined(const Value& value) {
@@ -291,28 +304,28 @@ class FileCheck {
   // a use may be checked against a value defined further down too (values
   // are expanded when used, not when defined).
   void collect_values() {
-    for (const auto& [name, value] : options_.defines) values_[name].push_back(Value{value, 0});
+    for (const auto& [name, value] : options_.defines) values_[name].push_back(std::make_unique<Value>(value, 0));
     Reader reader(bytes_);
     LineTrace trace;
     std::string line;
     while (read_line_traced(reader, line, nullptr, trace)) {
-      size_t at = line[0] == '!' ? 1 : 0;
+      size_t at = !line.empty() && line[0] == '!' ? 1 : 0;
       if (at >= line.size() || line[at] != '@') continue;
       SplitWord cut = split_word(std::string_view(line).substr(at));
       Kind kind = directive_kind(cut.word);
       if (kind > Kind::kExtend || !cut.has_rest) continue;
       SplitWord named = split_word(cut.rest);
-      values_[std::string(named.word)].push_back(
-          Value{named.has_rest ? std::string(named.rest) : std::string(), where(trace.source[0]).first});
+      values_[std::string(named.word)].push_back(std::make_unique<Value>(
+          named.has_rest ? std::string(named.rest) : std::string(), where(trace.source[0]).first));
     }
   }
 
-  // The first value of `name` that holds `c` outside its references.
+  // The first value of `name` that holds `c` (',' or ':') outside its references.
   const Value* value_holding(std::string_view name, char c) const {
     auto found = values_.find(name);
     if (found == values_.end()) return nullptr;
-    for (const Value& value : found->second) {
-      if (!outside_references(value.text, c).empty()) return &value;
+    for (const std::unique_ptr<Value>& value : found->second) {
+      if (c == ',' ? value->comma : value->colon) return value.get();
     }
     return nullptr;
   }
@@ -345,6 +358,7 @@ class FileCheck {
   }
 
   void check_line(const std::string& line, const LineTrace& trace) {
+    if (line.empty()) return;  // a NUL byte first: the program ignores the line
     line_ = line;
     source_ = &trace.source;
     read_ignores(trace);
@@ -472,11 +486,11 @@ class FileCheck {
   // loop-shadows: a loop variable named like a macro defined before it, or
   // like the variable of a loop it stands in.
   void check_loop(std::string_view name) {
-    uint64_t line = where((*source_)[static_cast<size_t>(name.data() - line_.data())]).first;
     if (name.empty() || name.find('$') != kNone) {
-      loops_.push_back({std::string(name), line});
+      loops_.push_back({std::string(name), 0});
       return;
     }
+    uint64_t line = where((*source_)[static_cast<size_t>(name.data() - line_.data())]).first;
     for (const auto& [outer, outer_line] : loops_) {
       if (outer == name) {
         warn(name, kLoopShadows,
@@ -491,9 +505,9 @@ class FileCheck {
       std::string origin = "given with -D";
       auto values = values_.find(name);
       if (!found->by_option && values != values_.end()) {
-        for (const Value& value : values->second) {
-          if (value.line != 0 && value.line < line) {
-            origin = "defined on line " + std::to_string(value.line);
+        for (const std::unique_ptr<Value>& value : values->second) {
+          if (value->line != 0 && value->line < line) {
+            origin = "defined on line " + std::to_string(value->line);
             break;
           }
         }
@@ -509,8 +523,9 @@ class FileCheck {
 
   // A text that is expanded: a line of text or a directive's argument
   // (`in_value` false: no parameters), or a macro's value (`in_value` true).
-  void check_text(std::string_view text, bool in_value) {
-    if (text.empty()) return;
+  void check_text(std::string_view text, bool in_value, int depth = 0) {
+    // Deeper than the program expands, a run fails anyway.
+    if (text.empty() || depth > kMaxDepth) return;
     Scan s = scan(text);
     check_quotes(text, s);
     for (const Reference& r : s.refs) {
@@ -530,15 +545,18 @@ class FileCheck {
       } else if (r.parens && first != '@' && first != '=' && first != '%' && first != '?') {
         check_call(ref);
       }
-      if (r.parens) check_text(ref, in_value);
+      if (r.parens) check_text(ref, in_value, depth + 1);
     }
   }
 
   // quote-protects: a quote character between two letters that opens a
   // quote and so hides a reference that would be expanded without it.
   void check_quotes(std::string_view text, const Scan& s) {
+    int tried = 0;
     for (size_t q : s.opening) {
       if (q == 0 || !is_letter_at(text, q - 1) || !is_letter_at(text, q + 1)) continue;
+      // Each try reads the text again: a line of prose is not read for ever.
+      if (text.find('$', q) == kNone || ++tried > kQuotesTried) return;
       Scan without = scan(text, q);
       for (const Reference& r : without.refs) {
         bool hidden = std::none_of(s.refs.begin(), s.refs.end(), [&](const Reference& o) { return o.at == r.at; });
@@ -574,11 +592,11 @@ class FileCheck {
       // Glued to digits before it, as in 1$(month), the value's first
       // number does not begin the number read.
       bool glued = r.at != 0 && is_word_byte(static_cast<unsigned char>(body[r.at - 1]));
-      for (const Value& value : found->second) {
-        std::string_view trap = octal_trap(value.text);
-        if (trap.empty() || (glued && trap.data() == value.text.data())) continue;
+      for (const std::unique_ptr<Value>& value : found->second) {
+        std::string_view trap = value->octal;
+        if (trap.empty() || (glued && trap.data() == value->text.data())) continue;
         warn(body.substr(r.at), kOctalNumber,
-             "the value of " + shown(r.text) + " (" + where_defined(value) + ") holds " + std::string(trap) +
+             "the value of " + shown(r.text) + " (" + where_defined(*value) + ") holds " + std::string(trap) +
                  ", which is read here as an octal number that stops before the " +
                  std::string(trap.substr(trap.find_first_of("89"), 1)) + "; drop the leading 0");
         break;
@@ -622,7 +640,8 @@ class FileCheck {
   std::vector<Warning>& out_;
   std::vector<uint64_t> line_starts_;  // offset of each line's first byte
 
-  std::map<std::string, std::vector<Value>, std::less<>> values_;
+  // Each Value points into its own text, so it stays where it was made.
+  std::map<std::string, std::vector<std::unique_ptr<Value>>, std::less<>> values_;
   struct Defined {
     std::string name;
     bool by_option;  // given with -D

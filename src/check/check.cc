@@ -487,7 +487,7 @@ class FileCheck {
   // like the variable of a loop it stands in.
   void check_loop(std::string_view name) {
     if (name.empty() || name.find('$') != kNone) {
-      loops_.push_back({std::string(name), 0});
+      loops_.emplace_back(std::string(name), 0);
       return;
     }
     uint64_t line = where((*source_)[static_cast<size_t>(name.data() - line_.data())]).first;
@@ -496,7 +496,7 @@ class FileCheck {
         warn(name, kLoopShadows,
              "loop variable " + shown(name) + " is also the variable of the loop on line " +
                  std::to_string(outer_line) + ", whose values this loop takes over; choose another name");
-        loops_.push_back({std::string(name), line});
+        loops_.emplace_back(std::string(name), line);
         return;
       }
     }
@@ -518,7 +518,7 @@ class FileCheck {
                " undefined; choose another name");
       defined_.erase(found);  // the loop's last @END removes the earlier entry too
     }
-    loops_.push_back({std::string(name), line});
+    loops_.emplace_back(std::string(name), line);
   }
 
   // A text that is expanded: a line of text or a directive's argument

@@ -417,7 +417,7 @@ class FileCheck {
     std::string_view value = named.has_rest ? named.rest : std::string_view();
     switch (kind) {
       case Kind::kDefine: {
-        auto found = std::find_if(defined_.begin(), defined_.end(), [&](const Defined& d) { return d.name == name; });
+        auto found = find_defined(name);
         if (found != defined_.end() && found->by_option) {
           warn(name, kDefineVsOption,
                std::string(name) + " is also given with -D, and @DEFINE of a defined name ends the run; "
@@ -436,7 +436,7 @@ class FileCheck {
         check_text(value, true);
         break;
       case Kind::kUndef: {
-        auto found = std::find_if(defined_.begin(), defined_.end(), [&](const Defined& d) { return d.name == name; });
+        auto found = find_defined(name);
         if (found != defined_.end()) defined_.erase(found);
         check_text(rest, false);
         break;
@@ -445,7 +445,7 @@ class FileCheck {
         if (rest.empty()) {
           defined_.clear();
         } else {
-          auto found = std::find_if(defined_.begin(), defined_.end(), [&](const Defined& d) { return d.name == name; });
+          auto found = find_defined(name);
           while (found != defined_.end() && found + 1 != defined_.end() && found[1].name == name) ++found;
           if (found != defined_.end()) defined_.erase(found + 1, defined_.end());
         }
@@ -454,9 +454,6 @@ class FileCheck {
       }
       case Kind::kOpen:
         ++open_blocks_;
-        check_text(rest, false);
-        break;
-      case Kind::kBranch:
         check_text(rest, false);
         break;
       case Kind::kEndif:
@@ -470,6 +467,7 @@ class FileCheck {
         if (!loops_.empty()) loops_.pop_back();
         check_text(rest, false);
         break;
+      case Kind::kBranch:
       case Kind::kOther:
         check_text(rest, false);
         break;
@@ -500,7 +498,7 @@ class FileCheck {
         return;
       }
     }
-    auto found = std::find_if(defined_.begin(), defined_.end(), [&](const Defined& d) { return d.name == name; });
+    auto found = find_defined(name);
     if (found != defined_.end()) {
       std::string origin = "given with -D";
       auto values = values_.find(name);
@@ -647,6 +645,9 @@ class FileCheck {
     bool by_option;  // given with -D
   };
   std::vector<Defined> defined_;                            // macros defined so far, in order
+  std::vector<Defined>::iterator find_defined(std::string_view name) {
+    return std::find_if(defined_.begin(), defined_.end(), [&](const Defined& d) { return d.name == name; });
+  }
   std::vector<std::pair<std::string, uint64_t>> loops_;     // open loops: variable, line
   int open_blocks_ = 0;
 

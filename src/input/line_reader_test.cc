@@ -30,14 +30,17 @@ struct Trickle {
     t->at += n;
     return static_cast<long>(n);
   }
+  // A reader of the whole text in memory (chunk 0), or of this trickle.
+  std::unique_ptr<Reader> reader() {
+    return chunk == 0 ? std::make_unique<Reader>(text) : std::make_unique<Reader>(&Trickle::read, this);
+  }
 };
 
 // Every line of `input`, read from memory (chunk 0) or `chunk` bytes at a
 // time, so that the reader refills at every position of a line.
 Read read_all(const std::string& input, size_t chunk = 0) {
   Trickle trickle{input, 0, chunk};
-  std::unique_ptr<Reader> reader =
-      chunk == 0 ? std::make_unique<Reader>(input) : std::make_unique<Reader>(&Trickle::read, &trickle);
+  std::unique_ptr<Reader> reader = trickle.reader();
   Read r;
   std::string storage;
   std::string_view line;
@@ -51,8 +54,7 @@ Read read_all(const std::string& input, size_t chunk = 0) {
 // does; every offset of its trace must lie inside the input.
 Read read_all_traced(const std::string& input, size_t chunk = 0) {
   Trickle trickle{input, 0, chunk};
-  std::unique_ptr<Reader> reader =
-      chunk == 0 ? std::make_unique<Reader>(input) : std::make_unique<Reader>(&Trickle::read, &trickle);
+  std::unique_ptr<Reader> reader = trickle.reader();
   Read r;
   std::string line;
   LineTrace trace;

@@ -1,5 +1,6 @@
 # The Debian packages, made by `cpack` in the build directory:
-#   quenfold          the program and quenfold(1)                (component program)
+#   quenfold          the programs quenfold and quenfold-check, with their
+#                     manual pages                               (component program)
 #   libquenfold3      the shared library, named after its soname (component library)
 #   libquenfold-dev   the header, the static library, the .so link, quenfold.pc,
 #                     the CMake package and quenfold(3)          (component dev)
@@ -44,7 +45,9 @@ quenfold reads script text from files, directories, standard input or a TCP
 connection and writes it to standard output with its macro references
 expanded. Directives define macros, select lines with conditional blocks,
 repeat lines in loops over lists and number sequences, include other inputs
-and compute integer expressions.")
+and compute integer expressions. quenfold-check warns about the lines of a
+script where the language's rules most likely do something else than was
+meant.")
 
 set(library_package libquenfold${PROJECT_VERSION_MAJOR})
 set(CPACK_DEBIAN_LIBRARY_PACKAGE_NAME ${library_package})
@@ -78,7 +81,7 @@ the CMake package and the manual page quenfold(3).")
 # CPack's own run of it would also give libquenfold3 maintainer scripts that
 # call ldconfig, which the trigger makes needless.
 file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/debian/cpack-project.cmake CONTENT
-"set(QUENFOLD_ELF_program \"$<TARGET_FILE:quenfold>\")
+"set(QUENFOLD_ELF_program \"$<TARGET_FILE:quenfold>;$<TARGET_FILE:quenfold-check>\")
 set(QUENFOLD_ELF_library \"$<$<TARGET_EXISTS:quenfold_shared>:$<TARGET_FILE:quenfold_shared>>\")
 set(QUENFOLD_SHLIBDEPS_DIR \"${PROJECT_BINARY_DIR}/debian/shlibdeps\")
 include(\"${CMAKE_CURRENT_LIST_DIR}/debian/depends.cmake\")

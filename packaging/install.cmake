@@ -1,11 +1,12 @@
 # What `cmake --install BUILD --prefix DIR` puts under DIR:
-#   bin/quenfold                             the program
+#   bin/quenfold, bin/quenfold-check         the program, and its checker
 #   include/quenfold/quenfold.h              the C API
 #   LIBDIR/libquenfold.so.3.2.0 (.so.3, .so) the shared library and its links
 #   LIBDIR/libquenfold.a                     the static library
 #   LIBDIR/pkgconfig/quenfold.pc             for pkg-config
 #   LIBDIR/cmake/quenfold/                   for find_package(quenfold)
-#   share/man/man1/quenfold.1.gz, share/man/man3/quenfold.3.gz
+#   share/man/man1/quenfold.1.gz, share/man/man1/quenfold-check.1.gz,
+#   share/man/man3/quenfold.3.gz
 # LIBDIR is lib, or lib/<multiarch triplet> on Debian for the prefix /usr.
 # Each rule names the component, and so the Debian package, that carries the
 # file (debian.cmake): program, library or dev.
@@ -43,11 +44,13 @@ endfunction()
 
 quenfold_gzip(${PROJECT_SOURCE_DIR}/man/quenfold.1 quenfold.1)
 quenfold_gzip(${PROJECT_SOURCE_DIR}/man/quenfold.3 quenfold.3)
+quenfold_gzip(${PROJECT_SOURCE_DIR}/man/quenfold-check.1 quenfold-check.1)
 
-install(TARGETS quenfold RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
+install(TARGETS quenfold quenfold-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
 quenfold_strip(program ${CMAKE_INSTALL_BINDIR} $<TARGET_FILE_NAME:quenfold>)
-install(FILES ${QUENFOLD_GZIP_DIR}/quenfold.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
-        COMPONENT program)
+quenfold_strip(program ${CMAKE_INSTALL_BINDIR} $<TARGET_FILE_NAME:quenfold-check>)
+install(FILES ${QUENFOLD_GZIP_DIR}/quenfold.1.gz ${QUENFOLD_GZIP_DIR}/quenfold-check.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT program)
 
 if(TARGET quenfold_shared)
   install(TARGETS quenfold_shared quenfold_engine EXPORT quenfoldTargets

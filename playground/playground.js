@@ -34,6 +34,7 @@
   var noticeEl = $('notice');
   var examplesEl = $('examples');
   var shareLinkEl = $('share-link');
+  var warningsEl = $('warnings');
 
   var quenfold = null;
   var files = [];  // [{name, editor}]; files[0] is the script
@@ -134,6 +135,57 @@
       this.render();
     },
   });
+
+  // Markers beside the lines that quenfold-check warns about, over the
+  // gutter; each tells its warnings when pointed at.
+  Editor.prototype.mark = function (warnings) {
+    var self = this;
+    if (!this.marks) {
+      this.marks = make('div', 'warning-marks');
+      this.markLayer = make('div');
+      this.marks.appendChild(this.markLayer);
+      this.root.appendChild(this.marks);
+      this.input.addEventListener('scroll', function () { self.followMarks(); });
+    }
+    var byLine = {};
+    warnings.forEach(function (w) { (byLine[w.line] = byLine[w.line] || []).push(w); });
+    this.markLayer.replaceChildren();
+    Object.keys(byLine).forEach(function (line) {
+      var mark = make('span', 'warning-mark');
+      mark.textContent = '\u25B2';
+      mark.dataset.line = line;
+      mark.style.top = 'calc(' + (line - 1) + ' * var(--code-line))';
+      mark.title = byLine[line].map(function (w) { return w.name + ': ' + w.text; }).join('\n');
+      self.markLayer.appendChild(mark);
+    });
+    this.followMarks();
+  };
+
+  Editor.prototype.followMarks = function () {
+    if (this.markLayer) this.markLayer.style.transform = 'translateY(' + -this.input.scrollTop + 'px)';
+  };
+
+  // Puts the caret at a line and a column (counted in UTF-8 bytes, as the
+  // checker counts them) and scrolls to it.
+  Editor.prototype.goTo = function (line, column) {
+    var lines = this.input.value.split('\n');
+    var at = 0;
+    for (var i = 0; i < line - 1 && i < lines.length; i++) at += lines[i].length + 1;
+    var text = lines[line - 1] || '';
+    var bytes = 0;
+    var k = 0;
+    while (k < text.length && bytes < column - 1) {
+      var code = text.codePointAt(k);
+      bytes += code < 0x80 ? 1 : code < 0x800 ? 2 : code < 0x10000 ? 3 : 4;
+      k += code >= 0x10000 ? 2 : 1;
+    }
+    this.input.focus();
+    this.input.setSelectionRange(at + k, at + k);
+    var height = parseFloat(getComputedStyle(this.input).lineHeight) || 20;
+    this.input.scrollTop = Math.max(0, (line - 3) * height);
+    this.follow();
+    this.followMarks();
+  };
 
   // ---- Files and their tabs.
 
@@ -309,6 +361,36 @@
     var envWords = Object.keys(env).map(function (name) { return name + '=' + Words.quote(env[name]); });
     commandEl.textContent = '$ ' + envWords.concat(['quenfold'], args.map(Words.quote)).join(' ') +
       (stdinEl.value !== '' ? ' < stdin' : '');
+    showWarnings(args, contents);
+  }
+
+  // What quenfold-check finds in every file of the run: markers in the
+  // editors and a list under the output; a click on an entry goes to its line.
+  function showWarnings(args, contents) {
+    var warnings = quenfold.check({ args: args, files: contents });
+    warningsEl.replaceChildren();
+    files.forEach(function (file, index) {
+      var mine = warnings.filter(function (w) { return w.file === file.name; });
+      file.editor.mark(mine);
+      mine.forEach(function (w) {
+        var item = make('li', 'warning');
+        item.dataset.file = w.file;
+        item.dataset.line = String(w.line);
+        item.dataset.name = w.name;
+        var where = make('span', 'warning-where');
+        where.textContent = w.file + ':' + w.line + ':' + w.column + ' ';
+        var name = make('span', 'warning-name');
+        name.textContent = '[' + w.name + '] ';
+        var text = make('span', 'warning-text');
+        text.textContent = w.text;
+        item.append(where, name, text);
+        item.addEventListener('click', function () {
+          select(index);
+          file.editor.goTo(w.line, w.column);
+        });
+        warningsEl.appendChild(item);
+      });
+    });
   }
 
   // The error line "quenfold: file F line N: ..." marks line N in the tab of

@@ -11,6 +11,8 @@
 //     env: {},                               // the whole environment
 //   });
 //   // result: {out, err, status, outBytes, errBytes}
+//   const warnings = quenfold.check({args: [...], files: {...}});
+//   // quenfold-check's warnings: [{file, line, column, name, text}]
 //
 // Every run starts in a fresh, empty in-memory working directory holding
 // only `files` (and the empty directories named in `dirs`); nothing of a run
@@ -146,6 +148,44 @@ var Quenfold = (function () {
       FS.chdir('/');
       removeTree(FS, WORKDIR);
     }
+  };
+
+  // What quenfold-check finds in each script of `request.files` (named and
+  // given as for run), with the -D options among `request.args`: a list of
+  // {file, line, column, name, text}, file by file and line by line. Nothing
+  // is run; a file is checked on its own, without what it includes.
+  Runner.prototype.check = function (request) {
+    request = request || {};
+    var M = this.module;
+    var words = (request.args || []).map(function (word) { return bytesOf(word, 'a word'); });
+    var list = new Uint8Array(words.reduce(function (n, word) { return n + word.length + 1; }, 0));
+    words.reduce(function (at, word) { list.set(word, at); return at + word.length + 1; }, 0);
+    function onHeap(bytes) {
+      var ptr = M._malloc(bytes.length + 1);
+      M.HEAPU8.set(bytes, ptr);
+      return ptr;
+    }
+    var files = request.files || {};
+    var warnings = [];
+    var wordsPtr = onHeap(list);
+    try {
+      Object.keys(files).forEach(function (name) {
+        var bytes = bytesOf(files[name], 'file ' + name);
+        var scriptPtr = onHeap(bytes);
+        var found = M._quenfold_web_check(wordsPtr, list.length, scriptPtr, bytes.length);
+        M._free(scriptPtr);
+        try {
+          JSON.parse(M.UTF8ToString(found)).forEach(function (w) {
+            warnings.push({ file: name, line: w.line, column: w.column, name: w.name, text: w.text });
+          });
+        } finally {
+          M._free(found);
+        }
+      });
+    } finally {
+      M._free(wordsPtr);
+    }
+    return warnings;
   };
 
   return {

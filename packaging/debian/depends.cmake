@@ -1,6 +1,6 @@
 # Read by cpack before it makes the packages: sets the Depends of quenfold
 # and libquenfold3 to what dpkg-shlibdeps finds the built program and library
-# need. QUENFOLD_ELF_<component> name the files, QUENFOLD_SHLIBDEPS_DIR a
+# need. QUENFOLD_ELF_<component> list the files, QUENFOLD_SHLIBDEPS_DIR a
 # directory to run in.
 find_program(QUENFOLD_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(NOT QUENFOLD_DPKG_SHLIBDEPS)
@@ -14,7 +14,7 @@ foreach(component program library)
   if(NOT file)
     message(FATAL_ERROR "This build has no ${component} to package.")
   endif()
-  execute_process(COMMAND ${QUENFOLD_DPKG_SHLIBDEPS} -O "${file}"
+  execute_process(COMMAND ${QUENFOLD_DPKG_SHLIBDEPS} -O ${file}
     WORKING_DIRECTORY "${QUENFOLD_SHLIBDEPS_DIR}"
     RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT status EQUAL 0 OR NOT out MATCHES "^shlibs:Depends=([^\n]+)")

@@ -1,5 +1,7 @@
 #include "diag/diag.h"
 
+#include <netdb.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -39,6 +41,10 @@ namespace {
 }  // namespace
 
 std::string error_text(int error) {
+  if (error == kErrorNameTooLong) return "Name too long";
+  if (error > kResolverErrors - 0x8000 && error < kResolverErrors + 0x8000) {
+    return gai_strerror(error - kResolverErrors);
+  }
   char buffer[256];
   char spare[64];
   buffer[0] = '\0';

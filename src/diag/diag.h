@@ -29,7 +29,15 @@ class Fatal : public std::exception {
 std::string format_string(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string vformat_string(const char* format, va_list args);
 
-// The system's text for an error number (thread-safe).
+// Failures that set no error number of their own carry one of these in
+// errno, so that their message names what went wrong: a name longer than the
+// program takes, and a resolver's code (getaddrinfo's EAI_*, negative on some
+// systems) added to kResolverErrors.
+constexpr int kErrorNameTooLong = 0x10000;
+constexpr int kResolverErrors = 0x20000;
+
+// The system's text for an error number (thread-safe), or for one of the
+// numbers above: "Name too long", and the resolver's own text (gai_strerror).
 std::string error_text(int error);
 
 }  // namespace quenfold

@@ -19,6 +19,131 @@ constexpr ByteTables kTables;
 constexpr int kNone = -2;
 constexpr int kEnd = -1;
 
+// No trace: what the program itself reads with. Every call is empty and
+// every offset it would be given goes unused.
+struct NoTrace {
+  static constexpr bool kOn = false;
+  void stored(uint64_t, size_t) {}
+  void comment_begin(uint64_t, size_t) {}
+  void comment_end(uint64_t) {}
+};
+
+// Fills a LineTrace.
+struct TraceTo {
+  static constexpr bool kOn = true;
+  Reader& reader;
+  LineTrace& trace;
+  bool open = false;  // a comment is being dropped
+  void stored(uint64_t offset, size_t n) {
+    for (size_t i = 0; i < n; ++i) trace.source.push_back(offset + i);
+  }
+  void comment_begin(uint64_t offset, size_t at) {
+    trace.comments.push_back({offset, offset, at});
+    open = true;
+  }
+  void comment_end(uint64_t offset) {
+    if (open) trace.comments.back().end = offset;
+    open = false;
+  }
+  ~TraceTo() { comment_end(reader.tell()); }  // a comment the end of input ended
+};
+
+// The byte-wise rules, from where the line's plain beginning (already in
+// `line`) stops.
+template <class Trace>
+bool read_bytes(Reader& reader, std::string& line, std::string_view* text, uint64_t* line_count, Trace& trace) {
+  bool comment = false;
+  bool has_nul = false;
+  for (;;) {
+    // Bulk paths: copy a run of plain bytes, or skip a run of comment text.
+    const unsigned char* p = reader.cur();
+    const unsigned char* lim = reader.lim();
+    if (p != lim) {
+      if (comment) {
+        reader.advance_to(find_any<'\n', '\\'>(p, lim));
+      } else if (!line.empty()) {
+        const unsigned char* q = find_any<'\n', '\\', '#', kMarker, 0>(p, lim);
+        if (q != p) {
+          if constexpr (Trace::kOn) trace.stored(reader.tell(), static_cast<size_t>(q - p));
+          line.append(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
+          reader.advance_to(q);
+        }
+      }
+    }
+
+    int c = reader.get();
+    if (c == kEnd) break;
+    uint64_t at = 0;  // where c came from, for a trace
+    if constexpr (Trace::kOn) at = reader.tell() - 1;
+    int pending = kNone;
+    bool made_marker = false;
+    if (c == '\n') {
+      if (line_count) ++*line_count;
+    } else if (c == '\\') {
+      int next = reader.get();
+      if (next == '\n') {
+        if (line_count) ++*line_count;
+        c = ' ';
+        if constexpr (Trace::kOn) trace.comment_end(at);
+        comment = false;
+      } else if (next != kEnd && kTables.escapable[next]) {
+        c = kMarker;
+        made_marker = true;
+        pending = next + 0x80;
+      } else {
+        pending = next;  // the backslash stands for itself
+      }
+    }
+
+    // Handles c, then the pending byte, in the same way.
+    for (int pass = 0; pass < 2; ++pass) {
+      if (pass == 1) {
+        if (pending == kNone) break;
+        c = pending;
+        made_marker = false;
+        if (c == kEnd) goto end_of_input;
+        if constexpr (Trace::kOn) at = reader.tell() - 1;
+      }
+      unsigned char b = static_cast<unsigned char>(c);
+      if (b == '\n') {
+        if constexpr (Trace::kOn) trace.comment_end(at);
+        comment = false;
+      }
+      if (line.empty() && is_space(b)) continue;
+      if (b == '#') {
+        if constexpr (Trace::kOn) {
+          if (!comment) trace.comment_begin(at, line.size());
+        }
+        comment = true;
+        continue;
+      }
+      if (b == '\n') {
+        size_t n = line.size();
+        while (n != 0 && is_space(static_cast<unsigned char>(line[n - 1]))) --n;
+        line.resize(n);
+        if (has_nul) line.resize(std::strlen(line.c_str()));
+        *text = line;
+        return true;
+      }
+      if (comment) continue;
+      if (b == kMarker && !made_marker) {
+        line.push_back(static_cast<char>(kMarker));  // a raw 0xFF is stored as a pair
+        if constexpr (Trace::kOn) trace.stored(at, 1);
+      } else if (b == 0) {
+        has_nul = true;
+      }
+      line.push_back(static_cast<char>(b));
+      if constexpr (Trace::kOn) trace.stored(at, 1);
+    }
+  }
+
+end_of_input:
+  if (line.empty()) return false;
+  if (has_nul) line.resize(std::strlen(line.c_str()));
+  *text = line;
+  return true;
+}
+
 }  // namespace
 
 bool read_line_more(Reader& reader, std::string& storage, std::string_view* text, uint64_t* line_count,
@@ -72,83 +197,24 @@ bool read_line_more(Reader& reader, std::string& storage, std::string_view* text
     return true;
   }
 
-  std::string& line = storage;
-  bool comment = false;
-  bool has_nul = false;
-  for (;;) {
-    // Bulk paths: copy a run of plain bytes, or skip a run of comment text.
-    const unsigned char* p = reader.cur();
-    const unsigned char* lim = reader.lim();
-    if (p != lim) {
-      if (comment) {
-        reader.advance_to(find_any<'\n', '\\'>(p, lim));
-      } else if (!line.empty()) {
-        const unsigned char* q = find_any<'\n', '\\', '#', kMarker, 0>(p, lim);
-        if (q != p) {
-          line.append(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
-          reader.advance_to(q);
-        }
-      }
-    }
+  NoTrace none;
+  return read_bytes(reader, storage, text, line_count, none);
+}
 
-    int c = reader.get();
-    if (c == kEnd) break;
-    int pending = kNone;
-    bool made_marker = false;
-    if (c == '\n') {
-      if (line_count) ++*line_count;
-    } else if (c == '\\') {
-      int next = reader.get();
-      if (next == '\n') {
-        if (line_count) ++*line_count;
-        c = ' ';
-        comment = false;
-      } else if (next != kEnd && kTables.escapable[next]) {
-        c = kMarker;
-        made_marker = true;
-        pending = next + 0x80;
-      } else {
-        pending = next;  // the backslash stands for itself
-      }
-    }
-
-    // Handles c, then the pending byte, in the same way.
-    for (int pass = 0; pass < 2; ++pass) {
-      if (pass == 1) {
-        if (pending == kNone) break;
-        c = pending;
-        made_marker = false;
-        if (c == kEnd) goto end_of_input;
-      }
-      unsigned char b = static_cast<unsigned char>(c);
-      if (b == '\n') comment = false;
-      if (line.empty() && is_space(b)) continue;
-      if (b == '#') {
-        comment = true;
-        continue;
-      }
-      if (b == '\n') {
-        size_t n = line.size();
-        while (n != 0 && is_space(static_cast<unsigned char>(line[n - 1]))) --n;
-        line.resize(n);
-        if (has_nul) line.resize(std::strlen(line.c_str()));
-        *text = line;
-        return true;
-      }
-      if (comment) continue;
-      if (b == kMarker && !made_marker) {
-        line.push_back(static_cast<char>(kMarker));  // a raw 0xFF is stored as a pair
-      } else if (b == 0) {
-        has_nul = true;
-      }
-      line.push_back(static_cast<char>(b));
-    }
+bool read_line_traced(Reader& reader, std::string& line, uint64_t* line_count, LineTrace& trace) {
+  line.clear();
+  trace.source.clear();
+  trace.comments.clear();
+  trace.begin = reader.tell();
+  TraceTo to{reader, trace};
+  std::string_view text;
+  if (!read_bytes(reader, line, &text, line_count, to)) {
+    trace.source.clear();
+    return false;
   }
-
-end_of_input:
-  if (line.empty()) return false;
-  if (has_nul) line.resize(std::strlen(line.c_str()));
-  *text = line;
+  // The trailing white space and what a NUL byte cut off were stored, then dropped.
+  trace.source.resize(text.size());
+  line.resize(text.size());
   return true;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/byte_scan.h"
 #include "base/chars.h"
@@ -48,5 +49,21 @@ inline bool read_line(Reader& reader, std::string& storage, std::string_view* te
 }
 // The same, with the line copied into `line` (left empty at the end of input).
 bool read_line(Reader& reader, std::string& line, uint64_t* line_count, bool* plain = nullptr);
+
+// Where the bytes of a logical line came from, for tools that point into
+// the source (quenfold-check). Offsets count the bytes taken from the reader.
+struct LineTrace {
+  struct Comment {
+    uint64_t begin;  // the '#'
+    uint64_t end;    // what ended the comment: its newline, a continuing backslash, or the end of input
+    size_t at;       // bytes of the line stored before it
+  };
+  uint64_t begin = 0;             // the first byte the read took, blank lines included
+  std::vector<uint64_t> source;   // source[i]: the byte that gave line[i] (for a marker pair, its backslash and its character)
+  std::vector<Comment> comments;  // every comment dropped, those of the blank and comment lines before the line included
+};
+// read_line by the same rules, telling `trace` where each byte of the line
+// came from and which comments were dropped. Slower: not for the program.
+bool read_line_traced(Reader& reader, std::string& line, uint64_t* line_count, LineTrace& trace);
 
 }  // namespace quenfold

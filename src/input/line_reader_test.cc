@@ -30,20 +30,44 @@ struct Trickle {
     t->at += n;
     return static_cast<long>(n);
   }
+  // A reader of the whole text in memory (chunk 0), or of this trickle.
+  std::unique_ptr<Reader> reader() {
+    return chunk == 0 ? std::make_unique<Reader>(text) : std::make_unique<Reader>(&Trickle::read, this);
+  }
 };
 
 // Every line of `input`, read from memory (chunk 0) or `chunk` bytes at a
 // time, so that the reader refills at every position of a line.
 Read read_all(const std::string& input, size_t chunk = 0) {
   Trickle trickle{input, 0, chunk};
-  std::unique_ptr<Reader> reader =
-      chunk == 0 ? std::make_unique<Reader>(input) : std::make_unique<Reader>(&Trickle::read, &trickle);
+  std::unique_ptr<Reader> reader = trickle.reader();
   Read r;
   std::string storage;
   std::string_view line;
   while (read_line(*reader, storage, &line, &r.count)) r.lines.emplace_back(line);
   // The end stays the end.
   EXPECT_FALSE(read_line(*reader, storage, &line, &r.count));
+  return r;
+}
+
+// The same through read_line_traced, which must read exactly as read_line
+// does; every offset of its trace must lie inside the input.
+Read read_all_traced(const std::string& input, size_t chunk = 0) {
+  Trickle trickle{input, 0, chunk};
+  std::unique_ptr<Reader> reader = trickle.reader();
+  Read r;
+  std::string line;
+  LineTrace trace;
+  while (read_line_traced(*reader, line, &r.count, trace)) {
+    r.lines.push_back(line);
+    EXPECT_EQ(trace.source.size(), line.size());
+    for (uint64_t at : trace.source) EXPECT_LT(at, input.size());
+    for (const LineTrace::Comment& c : trace.comments) {
+      EXPECT_EQ(input[c.begin], '#');
+      EXPECT_LE(c.end, input.size());
+    }
+  }
+  EXPECT_FALSE(read_line_traced(*reader, line, &r.count, trace));
   return r;
 }
 
@@ -92,7 +116,51 @@ TEST(ReadLine, LogicalLines) {
       Read r = read_all(c.input, chunk);
       EXPECT_EQ(r.lines, c.lines);
       EXPECT_EQ(r.count, c.count);
+      Read traced = read_all_traced(c.input, chunk);
+      EXPECT_EQ(traced.lines, c.lines);
+      EXPECT_EQ(traced.count, c.count);
     }
+  }
+}
+
+// Where each byte of a line came from, and the comments dropped on the way:
+// the source offsets are shown as the input's bytes at them.
+TEST(ReadLineTraced, SourcesAndComments) {
+  struct Case {
+    const char* name;
+    std::string input;
+    std::string line;
+    std::string sources;               // input[source[i]] for every byte of the line
+    std::vector<std::string> comments;  // input[begin, end) of each comment
+    std::vector<size_t> at;            // bytes stored before each comment
+  };
+  const std::vector<Case> cases = {
+      {"plain", "  ab \n", "ab", "ab", {}, {}},
+      {"comment after text", "a #x y\nb\n", "a", "a", {"#x y"}, {2}},
+      {"comment lines before", "#one\n  # two\nz\n", "z", "z", {"#one", "# two"}, {0, 0}},
+      {"continuation ends a comment", "a #c \\\n d\n", "a   d", "a \\ d", {"#c "}, {2}},
+      {"marker pair", "x\\$y\n", "x" + M + "\xA4" "y", "x\\$y", {}, {}},
+      {"number sign in a comment", "a#b#c\n", "a", "a", {"#b#c"}, {1}},
+      {"comment at the end of input", "a #z", "a ", "a ", {"#z"}, {2}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Reader reader(c.input);
+    std::string line;
+    LineTrace trace;
+    ASSERT_TRUE(read_line_traced(reader, line, nullptr, trace));
+    EXPECT_EQ(line, c.line);
+    std::string sources;
+    for (uint64_t at : trace.source) sources.push_back(c.input[at]);
+    EXPECT_EQ(sources, c.sources);
+    std::vector<std::string> comments;
+    std::vector<size_t> at;
+    for (const LineTrace::Comment& comment : trace.comments) {
+      comments.push_back(c.input.substr(comment.begin, comment.end - comment.begin));
+      at.push_back(comment.at);
+    }
+    EXPECT_EQ(comments, c.comments);
+    EXPECT_EQ(at, c.at);
   }
 }
 

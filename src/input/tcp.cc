@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "diag/diag.h"
 #include "input/inputs.h"
 #include "input/line_reader.h"
 
@@ -27,19 +28,25 @@ bool dotted_digits(const std::string& host) {
 }
 
 // The port of a TCP service named in the services database, in network
-// byte order.
+// byte order; false with errno telling why when there is none.
 bool service_port(const char* name, in_port_t* port) {
   servent* service = nullptr;
 #ifdef QUENFOLD_HAVE_GETSERVBYNAME_R
   servent entry;
   char scratch[1024];
-  if (getservbyname_r(name, "tcp", &entry, scratch, sizeof scratch, &service) != 0) return false;
+  if (int failed = getservbyname_r(name, "tcp", &entry, scratch, sizeof scratch, &service); failed != 0) {
+    errno = failed;
+    return false;
+  }
 #else
   // Where there is no reentrant form (macOS), getservbyname keeps its
   // result per thread.
   service = getservbyname(name, "tcp");
 #endif
-  if (service == nullptr) return false;
+  if (service == nullptr) {
+    errno = kResolverErrors + EAI_SERVICE;  // the resolver's own words for an unknown service
+    return false;
+  }
   *port = static_cast<in_port_t>(service->s_port);
   return true;
 }
@@ -60,7 +67,7 @@ int stream_socket() {
 int open_socket(std::string_view text) {
   text = skip_space(text);
   if (text.size() > kMaxSocketText) {
-    errno = ENAMETOOLONG;
+    errno = kErrorNameTooLong;
     return -1;
   }
   std::string work(text);
@@ -95,7 +102,12 @@ int open_socket(std::string_view text) {
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return -1;
+    int failed = getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    if (failed != 0 || found == nullptr) {
+      // The resolver's reason; a system error has set errno itself.
+      if (failed != EAI_SYSTEM) errno = kResolverErrors + (failed != 0 ? failed : EAI_NONAME);
+      return -1;
+    }
     address.sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
     freeaddrinfo(found);
   }

@@ -5,6 +5,7 @@
 #   check_docs.sh BINARY SOURCE_DIR examples   every examples/*.expected
 #   check_docs.sh BINARY SOURCE_DIR manual     every example of man/quenfold.1
 #   check_docs.sh BINARY SOURCE_DIR manual3    every example of man/quenfold.3
+#   check_docs.sh BINARY SOURCE_DIR manual-check  every example of man/quenfold-check.1
 #   check_docs.sh BINARY SOURCE_DIR readme     every example of README.md
 #   check_docs.sh BINARY SOURCE_DIR version VERSION
 #
@@ -21,14 +22,15 @@
 #
 # An *.expected file, and a "console" block of the manual page or README, is
 # a terminal session: each line that starts with "$ " is a command, run by sh
-# with `quenfold` on the PATH and standard input empty unless the command
+# with `quenfold` (and `quenfold-check`, found beside BINARY) on the PATH and
+# standard input empty unless the command
 # redirects it; the lines up to the next command are what it must write,
 # standard output and standard error together. The labels that mark examples
 # in the manual page and README are described in extract.awk.
 set -u
 
 if [ $# -lt 3 ]; then
-  echo "usage: $0 BINARY SOURCE_DIR examples|manual|manual3|readme [--installed|--bindings]|version VERSION" >&2
+  echo "usage: $0 BINARY SOURCE_DIR examples|manual|manual3|manual-check|readme [--installed|--bindings]|version VERSION" >&2
   exit 2
 fi
 binary=$1
@@ -48,6 +50,9 @@ trap 'exit 2' HUP INT TERM
 # that does not depend on the person running the tests.
 mkdir "$work/bin"
 ln -s "$binary" "$work/bin/quenfold"
+if [ -x "$(dirname "$binary")/quenfold-check" ]; then
+  ln -s "$(dirname "$binary")/quenfold-check" "$work/bin/quenfold-check"
+fi
 PATH=$work/bin:/usr/bin:/bin
 [ $bindings -eq 1 ] && PATH=$PYTHON_BIN:$PATH
 LC_ALL=C
@@ -126,10 +131,11 @@ case $mode in
     done
     [ $found -eq 1 ] || { echo "FAILED: no examples/*.expected found"; failed=$((failed + 1)); }
     ;;
-  manual|manual3|readme)
+  manual|manual3|manual-check|readme)
     case $mode in
       manual) doc=$source_dir/man/quenfold.1 format=roff ;;
       manual3) doc=$source_dir/man/quenfold.3 format=roff ;;
+      manual-check) doc=$source_dir/man/quenfold-check.1 format=roff ;;
       readme) doc=$source_dir/README.md format=md ;;
     esac
     mkdir "$work/cases"
@@ -178,7 +184,7 @@ case $mode in
       echo "FAILED: the project version is $want but quenfold reports $got"
       failed=$((failed + 1))
     fi
-    for page in quenfold.1 quenfold.3; do
+    for page in quenfold.1 quenfold.3 quenfold-check.1; do
       th=$(grep '^\.TH ' "$source_dir/man/$page")
       case $th in
         *"quenfold $want"*) passed=$((passed + 1)); echo "ok: $page is for quenfold $want" ;;

@@ -277,3 +277,74 @@ test('the page works opened from disk', async () => {
   await settled(page, 'output', 'offline 2\n');
   await done(page);
 });
+
+test('quenfold-check\'s warnings show beside their lines and under the output, and lead to them', async () => {
+  const page = await open();
+  await page.fill('#script', 'Hello\ncolor: #fff;\nPrice: $5 and $6\n');
+  await settled(page, 'output', 'Hello\ncolor:\nPrice:  and \n');
+  const items = () => page.$$eval('#warnings li', (list) => list.map((li) => li.textContent));
+  assert.deepEqual(await items(), [
+    'script.qf:2:8 [comment-in-text] \'#\' begins a comment, so "#fff;" is dropped; write \\# for the character itself',
+    'script.qf:3:8 [bare-parameter] $5 is parameter 5, always empty outside a macro\'s value; write \\$ for a dollar sign',
+    'script.qf:3:15 [bare-parameter] $6 is parameter 6, always empty outside a macro\'s value; write \\$ for a dollar sign',
+  ]);
+  // One marker a line, level with the line's number in the gutter, telling its warnings.
+  const marks = await page.$$eval('.editor.active .warning-mark', (list) => list.map((m) => {
+    const gutter = m.closest('.editor').querySelector('.gutter').getBoundingClientRect();
+    return [m.dataset.line, Math.round((m.getBoundingClientRect().top - gutter.top - 10) / 20), m.title.split('\n').length];
+  }));
+  assert.deepEqual(marks, [['2', 1, 1], ['3', 2, 2]]);
+  // A click on a warning puts the caret at its place.
+  await page.click('#warnings li:nth-child(3)');
+  assert.equal(await page.$eval('#script', (t) => t.value.slice(t.selectionStart, t.selectionStart + 2)), '$6');
+
+  // Another file's warnings go to its own tab; -D comes from the options.
+  await page.click('#add-file');
+  await page.fill('.tab-rename', 'lib.qf');
+  await page.press('.tab-rename', 'Enter');
+  await page.fill('.editor.active textarea', '@DEFINE mode debug\n');
+  await page.fill('#options', '-D mode=release');
+  await page.waitForFunction(() => document.querySelectorAll('#warnings li').length === 4);
+  assert.match((await items())[3], /^lib\.qf:1:9 \[define-vs-option\] mode is also given with -D/);
+  assert.deepEqual(await page.$$eval('.editor.active .warning-mark', (list) => list.map((m) => m.dataset.line)), ['1']);
+
+  // Fixed lines warn no more.
+  await page.click('.tab[data-file="lib.qf"] .tab-remove');
+  await page.fill('#script', 'Hello\ncolor: \\#fff;\nPrice: \\$5\n');
+  await settled(page, 'output', 'Hello\ncolor: #fff;\nPrice: $5\n');
+  assert.deepEqual(await items(), []);
+  assert.equal(await page.$$eval('.editor.active .warning-mark', (list) => list.length), 0);
+  await done(page);
+});
+
+test('the reference opens from the header, and from disk too', async () => {
+  for (const url of [base + 'index.html#script=', 'file://' + path.join(ROOT, 'index.html') + '#script=']) {
+    const page = await open(url);
+    const [reference] = await Promise.all([context.waitForEvent('page'), page.click('#reference')]);
+    const away = [];
+    reference.on('request', (r) => {
+      if (!r.url().startsWith(url.slice(0, url.lastIndexOf('/') + 1))) away.push(r.url());
+    });
+    await reference.waitForLoadState();
+    assert.equal(await reference.title(), 'QUENFOLD(1)');
+    assert.match(await reference.textContent('body'), /DIRECTIVES[\s\S]*@INCLUDE/);
+    // It leads on to the checker's page, which the warnings' heading links to as well.
+    await reference.click('a[href="quenfold-check.1.html"] >> nth=0');
+    await reference.waitForLoadState();
+    assert.equal(await reference.title(), 'QUENFOLD-CHECK(1)');
+    assert.equal(await page.getAttribute('.warnings-about', 'href'), 'quenfold-check.1.html');
+    assert.deepEqual(away, []);
+    await reference.close();
+    await done(page);
+  }
+});
+
+test('the link that the README documents opens its script, options and file', async () => {
+  const readme = fs.readFileSync(path.join(__dirname, '../../README.md'), 'utf8');
+  const link = readme.match(/`(index\.html#script=[^`]+)`/)[1];
+  const page = await open(base + link);
+  await settled(page, 'output', 'Hello world\n-- world\n');
+  assert.equal(await page.inputValue('#options'), '-D who=world');
+  assert.deepEqual(await page.$$eval('.tab', (tabs) => tabs.map((t) => t.dataset.file)), ['script.qf', 'sign.qf']);
+  await done(page);
+});

@@ -96,6 +96,28 @@ test('bytes go through unchanged, and names must stay in the directory', () => {
   assert.throws(() => quenfold.run({ stdin: 5 }), TypeError);
 });
 
+test('check gives quenfold-check\'s warnings for each file, with the -D options of the command line', () => {
+  const warnings = quenfold.check({
+    args: ['-q', '-D', 'mode=x', './page.qf'],
+    files: { 'page.qf': 'color: #fff;\n@DEFINE mode y\n', 'parts/inc.qf': 'Price: $5\nGrüße #1\n', 'ok.qf': 'fine\n' },
+  });
+  assert.deepEqual(warnings.map((w) => [w.file, w.line, w.column, w.name]), [
+    ['page.qf', 1, 8, 'comment-in-text'],
+    ['page.qf', 2, 9, 'define-vs-option'],
+    ['parts/inc.qf', 1, 8, 'bare-parameter'],
+    ['parts/inc.qf', 2, 9, 'comment-in-text'],  // columns count bytes, as the native checker's
+  ]);
+  assert.equal(warnings[0].text, '\'#\' begins a comment, so "#fff;" is dropped; write \\# for the character itself');
+  // The text a comment drops comes back as it was written, UTF-8 or not.
+  assert.match(quenfold.check({ files: { 'a.qf': 'Grüße#ü\n' } })[0].text, /"#ü" is dropped/);
+  const raw = quenfold.check({ files: { 'b.qf': Uint8Array.from([0x61, 0x23, 0xff, 0x0a]) } });
+  assert.equal(raw.length, 1);
+  // Nothing to find, nothing to check, or options the run refuses: no warning.
+  assert.deepEqual(quenfold.check({ files: { 'c.qf': 'Price: \\$5\n' } }), []);
+  assert.deepEqual(quenfold.check({}), []);
+  assert.deepEqual(quenfold.check({ args: ['-x'], files: { 'd.qf': '$5\n' } }), []);
+});
+
 test('the examples menu runs each example as its session shows', () => {
   const list = examples(path.join(repo, 'examples'));
   assert.equal(list[0].name, 'hello.qf');

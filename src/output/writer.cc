@@ -12,19 +12,14 @@ namespace quenfold {
 // Hands `n` bytes at `p` to wherever the output goes.
 void Writer::emit(const char* p, size_t n) {
   if (n == 0 || limited_) return;
-  if (limit_ != 0) {
-    if (n > limit_ - written_) {
-      n = limit_ - written_;
-      limited_ = true;
-    }
-    written_ += n;
-    if (limited_) {
-      emit_all(p, n);
-      error_ = true;
-      return;
-    }
-  }
+  bool over = limit_ != 0 && n > limit_ - written_;
+  if (over) n = limit_ - written_;  // what fits goes out, then the write fails
+  written_ += n;
   emit_all(p, n);
+  if (over) {
+    limited_ = true;
+    error_ = true;
+  }
 }
 
 void Writer::emit_all(const char* p, size_t n) {

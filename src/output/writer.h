@@ -84,7 +84,7 @@ class Writer {
   bool error_ = false;
   bool limited_ = false;
   size_t limit_ = 0;
-  size_t written_ = 0;  // bytes handed out, counted only under a limit
+  size_t written_ = 0;  // bytes handed out
   TextBuffer buffer_;
   size_t done_ = 0;  // bytes of buffer_ that are complete lines
 };

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -171,6 +172,7 @@ TEST_F(BeneathTest, LinksSwappedInDuringTheOpenDoNotLeadOut) {
   fs::create_directories(root / "racedir");
   write_file(root / "racedir" / "secret", "inside");
   std::atomic<bool> stop{false};
+  std::atomic<unsigned> passes{0};
   std::thread swapper([&] {
     const std::string staged = (root / "staged").string();
     const std::string race = (root / "race").string();
@@ -187,12 +189,20 @@ TEST_F(BeneathTest, LinksSwappedInDuringTheOpenDoNotLeadOut) {
       unlink((racedir + ".new").c_str());
       (void)!symlink(i % 2 ? "racedir" : "../outside", (racedir + ".new").c_str());
       rename((racedir + ".new").c_str(), racedir.c_str());
+      passes.fetch_add(1);
     }
   });
+  // The swapper may be scheduled late on a busy machine: start once both
+  // names exist, and go on until the opens have met both outcomes (or a
+  // generous bound), so that the test never passes without racing.
+  while (passes.load() < 2) std::this_thread::yield();
   int opened = 0;
   int refused = 0;
   int wrong = 0;
-  for (int i = 0; i < 4000 && wrong == 0; ++i) {
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  for (int i = 0; wrong == 0; ++i) {
+    if (i >= 4000 && opened > 0 && refused > 0) break;
+    if (std::chrono::steady_clock::now() > give_up) break;
     Beneath how = i % 2 ? Beneath::kWalk : Beneath::kAuto;
     for (const char* name : {"race", "raceroot/secret"}) {
       int fd = open_beneath(root_fd, name, O_RDONLY, how);
@@ -213,8 +223,8 @@ TEST_F(BeneathTest, LinksSwappedInDuringTheOpenDoNotLeadOut) {
   }
   stop = true;
   swapper.join();
-  EXPECT_GT(opened, 0);
-  EXPECT_GT(refused, 0);
+  EXPECT_GT(opened, 0) << "after " << passes.load() << " swaps";
+  EXPECT_GT(refused, 0) << "after " << passes.load() << " swaps";
 }
 
 }  // namespace

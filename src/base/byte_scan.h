@@ -11,7 +11,6 @@
 
 #include "base/simd.h"
 
-
 namespace quenfold {
 
 static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big,

@@ -83,6 +83,14 @@ async function settled(page, id, text) {
   }
 }
 
+// Adds a file tab named `name`, holding `text`; it is left the active tab.
+async function addFile(page, name, text) {
+  await page.click('#add-file');
+  await page.fill('.tab-rename', name);
+  await page.press('.tab-rename', 'Enter');
+  await page.fill('.editor.active textarea', text);
+}
+
 async function result(page) {
   return page.evaluate(() => ({
     output: document.getElementById('output').textContent,
@@ -136,10 +144,7 @@ test('an error shows its exact line and status 1', async () => {
 
 test('an error marks its line in the tab of the file it names; a click on it puts the caret there', async () => {
   const page = await open();
-  await page.click('#add-file');
-  await page.fill('.tab-rename', 'part.qf');
-  await page.press('.tab-rename', 'Enter');
-  await page.fill('.editor.active textarea', 'one\ntwo\n$(nosuch) here\nfour\n');
+  await addFile(page, 'part.qf', 'one\ntwo\n$(nosuch) here\nfour\n');
   await page.click('.tab[data-file="script.qf"] .tab-name');
   await page.fill('#script', 'first\n@INCLUDE ./part.qf\nlast\n');
   await settled(page, 'errors', 'quenfold: file ./part.qf line 3: Macro nosuch not defined\n');
@@ -189,10 +194,7 @@ test('a shared link opens its script and runs it; Share gives the same link', as
 test('a link with options, input and files brings them all back', async () => {
   const page = await open();
   await page.fill('#script', '@READLINE name\n@INCLUDE ./lib/greet.qf\n');
-  await page.click('#add-file');
-  await page.fill('.tab-rename', 'lib/greet.qf');
-  await page.press('.tab-rename', 'Enter');
-  await page.fill('.editor.active textarea', '$(greeting), $(name)!');
+  await addFile(page, 'lib/greet.qf', '$(greeting), $(name)!');
   await page.fill('#options', "-D 'greeting=Good day'");
   await page.fill('#stdin', 'Ada\n');
   await settled(page, 'output', 'Good day, Ada!\n');
@@ -208,10 +210,7 @@ test('a link with options, input and files brings them all back', async () => {
 
 test('a file tab can be included, renamed and removed', async () => {
   const page = await open();
-  await page.click('#add-file');
-  await page.fill('.tab-rename', 'parts/header.qf');
-  await page.press('.tab-rename', 'Enter');
-  await page.fill('.editor.active textarea', '<h1>$(title)</h1>\n');
+  await addFile(page, 'parts/header.qf', '<h1>$(title)</h1>\n');
   await page.click('.tab[data-file="script.qf"] .tab-name');
   await page.fill('#script', '@DEFINE title Notes\n@INCLUDE ./parts/header.qf\n<p>body</p>\n');
   await settled(page, 'output', '<h1>Notes</h1>\n<p>body</p>\n');
@@ -299,10 +298,7 @@ test('quenfold-check\'s warnings show beside their lines and under the output, a
   assert.equal(await page.$eval('#script', (t) => t.value.slice(t.selectionStart, t.selectionStart + 2)), '$6');
 
   // Another file's warnings go to its own tab; -D comes from the options.
-  await page.click('#add-file');
-  await page.fill('.tab-rename', 'lib.qf');
-  await page.press('.tab-rename', 'Enter');
-  await page.fill('.editor.active textarea', '@DEFINE mode debug\n');
+  await addFile(page, 'lib.qf', '@DEFINE mode debug\n');
   await page.fill('#options', '-D mode=release');
   await page.waitForFunction(() => document.querySelectorAll('#warnings li').length === 4);
   assert.match((await items())[3], /^lib\.qf:1:9 \[define-vs-option\] mode is also given with -D/);
